@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing the program need, and only the
+# missing ones. Sourced or run by run.sh and test.sh; safe to run again.
+set -euo pipefail
+
+# What the program itself needs to build and run.
+TALVORA_RUN_PACKAGES=(cmake ninja-build g++ qt6-base-dev fonts-liberation2)
+# What the test command needs on top: test and benchmark libraries, the sanitizer and fuzzer runtime,
+# the linters, a virtual display, and the validators of the desktop integration files.
+TALVORA_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+  clang-format clang-tidy xvfb xauth desktop-file-utils appstream)
+
+missing_packages() {
+  local pkg
+  for pkg in "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || echo "$pkg"
+  done
+}
+
+install_packages() {
+  local missing
+  mapfile -t missing < <(missing_packages "$@")
+  [ "${#missing[@]}" -eq 0 ] && return 0
+  local apt=(env DEBIAN_FRONTEND=noninteractive apt-get)
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
+      apt=(sudo env DEBIAN_FRONTEND=noninteractive apt-get)
+    else
+      echo "These Debian packages are missing: ${missing[*]}" >&2
+      echo "Install them as root, then run this command again:" >&2
+      echo "  apt-get install -y ${missing[*]}" >&2
+      exit 1
+    fi
+  fi
+  echo "Installing: ${missing[*]}"
+  "${apt[@]}" update -qq
+  "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  case "${1:-test}" in
+    run) install_packages "${TALVORA_RUN_PACKAGES[@]}" ;;
+    test) install_packages "${TALVORA_RUN_PACKAGES[@]}" "${TALVORA_TEST_PACKAGES[@]}" ;;
+    *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
+  esac
+fi
