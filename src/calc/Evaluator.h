@@ -20,10 +20,11 @@ struct EvalOutcome {
   friend bool operator==(const EvalOutcome&, const EvalOutcome&) = default;
 };
 
-// Evaluates an expression strictly from left to right: the five operators "/", "*", "%", "+" and "-"
-// have no precedence and there are no parentheses, so "2+3*4" is 20. Every other character belongs to
-// an operand, which is read with readLeadingNumber; an empty operand is 0. The value is rounded to 15
-// significant digits, as the calculator shows it. Any text is accepted, of any length.
+// Evaluates an expression strictly from left to right: the five operators "/", "*", "%", "+" and
+// "-" have no precedence and there are no parentheses, so "2+3*4" is 20. Every other character
+// belongs to an operand, which is read with readLeadingNumber; an empty operand is 0. The value is
+// rounded to 15 significant digits, as the calculator shows it. Any text is accepted, of any
+// length.
 EvalOutcome evaluateLeftToRight(std::u16string_view expression);
 
 }  // namespace calc

@@ -7,9 +7,9 @@
 
 namespace records {
 
-// The few POSIX calls the record file makes, behind one seam so that tests can make any of them fail
-// (a full disk, an I/O error) on real files. Each returns what its POSIX namesake returns and leaves
-// the reason in errno.
+// The few POSIX calls the record file makes, behind one seam so that tests can make any of them
+// fail (a full disk, an I/O error) on real files. Each returns what its POSIX namesake returns and
+// leaves the reason in errno.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;

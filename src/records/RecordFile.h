@@ -36,9 +36,9 @@ struct FindOutcome {
 };
 
 // The one program-wide owner of the shared handle on the record file. Every operation first closes
-// the handle; a save opens it for appending and closes it again; a lookup that finds its record leaves
-// it open for reading until the next operation. The file name is resolved against the current working
-// directory at each open.
+// the handle; a save opens it for appending and closes it again; a lookup that finds its record
+// leaves it open for reading until the next operation. The file name is resolved against the
+// current working directory at each open.
 class RecordFile {
  public:
   static constexpr std::string_view kDefaultFileName = "archivo.txt";

@@ -1,0 +1,2 @@
+// Placeholder until the shell is written.
+int main() { return 0; }
