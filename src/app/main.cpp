@@ -1,2 +1,4 @@
 // Placeholder until the shell is written.
-int main() { return 0; }
+int main() {
+  return 0;
+}
