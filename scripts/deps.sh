@@ -8,7 +8,8 @@ TALVORA_RUN_PACKAGES=(cmake ninja-build g++ qt6-base-dev fonts-liberation2)
 # What the test command needs on top: test and benchmark libraries, the sanitizer and fuzzer runtime,
 # the linters, a virtual display, and the validators of the desktop integration files.
 TALVORA_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  clang-format clang-tidy xvfb xauth desktop-file-utils appstream)
+  clang-format clang-tidy xvfb xauth desktop-file-utils appstream dbus at-spi2-core python3-pyatspi
+  xdotool)
 
 missing_packages() {
   local pkg
