@@ -1,1 +1,175 @@
-// Placeholder until this file is written.
+#include "RecordFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <utility>
+#include <variant>
+
+#include "RecordEncoder.h"
+#include "RecordLookup.h"
+#include "Windows1252.h"
+
+namespace records {
+namespace {
+
+// O_NONBLOCK keeps a FIFO named like the record file from blocking the program in open(); it
+// changes nothing for a regular file.
+constexpr int kAppendFlags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK;
+constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+
+std::string folderOf(const std::string& fileName) {
+  const std::size_t slash = fileName.rfind('/');
+  if (slash == std::string::npos) {
+    return ".";
+  }
+  return slash == 0 ? "/" : fileName.substr(0, slash);
+}
+
+}  // namespace
+
+RecordFile::RecordFile(std::string fileName, FileSystem& fileSystem, LookupTuning tuning)
+    : fileName_(std::move(fileName)), fs_(fileSystem), tuning_(tuning) {}
+
+RecordFile::~RecordFile() {
+  CloseRecordFile();
+}
+
+RecordFile& RecordFile::shared() {
+  static RecordFile instance;
+  return instance;
+}
+
+void RecordFile::CloseRecordFile() {
+  if (fd_ >= 0) {
+    // Only a reading handle can be open here (a save closes its own), so a failing close loses
+    // nothing.
+    fs_.close(fd_);
+  }
+  fd_ = -1;
+  state_ = HandleState::Closed;
+}
+
+SaveOutcome RecordFile::AppendRecord(const StudentRecord& record) {
+  CloseRecordFile();
+  const std::variant<std::string, RecordField> encoded = encodeRecord(record);
+  if (const auto* refused = std::get_if<RecordField>(&encoded)) {
+    return {SaveStatus::FieldNotStorable, *refused, 0};
+  }
+  const std::string& bytes = std::get<std::string>(encoded);
+
+  const int fd = fs_.open(fileName_.c_str(), kAppendFlags, 0666);
+  if (fd < 0) {
+    return {SaveStatus::WriteFailed, RecordField::Matricula, errno};
+  }
+  fd_ = fd;
+  state_ = HandleState::OpenForAppending;
+  struct stat status {};
+  if (fs_.fstat(fd, &status) != 0) {
+    return abandonSave(errno, -1);
+  }
+  const off_t previousSize = status.st_size;
+
+  const ssize_t written = fs_.write(fd, bytes.data(), bytes.size());
+  if (written < 0) {
+    return abandonSave(errno, previousSize);
+  }
+  if (static_cast<std::size_t>(written) != bytes.size()) {
+    // A short write leaves no errno; writing the rest tells why (usually a full disk). The record
+    // is cut back either way: only one whole write keeps concurrent appends apart.
+    const auto rest = static_cast<std::size_t>(written);
+    const bool restFailed = fs_.write(fd, bytes.data() + rest, bytes.size() - rest) < 0;
+    return abandonSave(restFailed ? errno : EIO, previousSize);
+  }
+  if (fs_.fsync(fd) != 0) {
+    return abandonSave(errno, previousSize);
+  }
+  if (previousSize == 0) {
+    // The file may have just been created: its name must be durable too.
+    if (const int error = syncFolder(); error != 0) {
+      return abandonSave(error, previousSize);
+    }
+  }
+  fd_ = -1;
+  state_ = HandleState::Closed;
+  if (fs_.close(fd) != 0) {
+    const int error = errno;
+    cutBackClosedFile(previousSize);
+    return {SaveStatus::WriteFailed, RecordField::Matricula, error};
+  }
+  return {};
+}
+
+// Cuts the file back to `previousSize` (when known, i.e. not negative), closes it and reports the
+// failure.
+SaveOutcome RecordFile::abandonSave(int error, off_t previousSize) {
+  if (previousSize >= 0) {
+    fs_.ftruncate(fd_, previousSize);
+  }
+  fs_.close(fd_);
+  fd_ = -1;
+  state_ = HandleState::Closed;
+  return {SaveStatus::WriteFailed, RecordField::Matricula, error};
+}
+
+// After a failing close the descriptor is gone; the file is opened again to cut the record off.
+void RecordFile::cutBackClosedFile(off_t previousSize) {
+  const int fd = fs_.open(fileName_.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK, 0);
+  if (fd >= 0) {
+    fs_.ftruncate(fd, previousSize);
+    fs_.close(fd);
+  }
+}
+
+// Returns 0 or the errno. A file system that cannot sync folders (EINVAL) has nothing to sync.
+int RecordFile::syncFolder() {
+  const int fd = fs_.open(folderOf(fileName_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+  if (fd < 0) {
+    return errno;
+  }
+  int error = 0;
+  if (fs_.fsync(fd) != 0 && errno != EINVAL) {
+    error = errno;
+  }
+  fs_.close(fd);
+  return error;
+}
+
+FindOutcome RecordFile::FindRecord(std::u16string_view matricula, StudentRecord& lastRead) {
+  CloseRecordFile();
+  const int fd = fs_.open(fileName_.c_str(), kReadFlags, 0);
+  if (fd < 0) {
+    const int error = errno;
+    // No file yet is the same as an empty one: no record.
+    return error == ENOENT ? FindOutcome{} : FindOutcome{FindStatus::ReadFailed, error};
+  }
+  fd_ = fd;
+  state_ = HandleState::OpenForReading;
+  struct stat status {};
+  if (fs_.fstat(fd, &status) != 0) {
+    return abandonLookup(errno);
+  }
+  if (!S_ISREG(status.st_mode)) {
+    // A folder cannot be read, and a device or FIFO might never end.
+    return abandonLookup(S_ISDIR(status.st_mode) ? EISDIR : EINVAL);
+  }
+
+  LookupResult result = lookUpRecord(fs_, fd, encodeWindows1252(matricula), tuning_);
+  if (result.status != FindStatus::Found) {
+    CloseRecordFile();
+    return {result.status, result.error};
+  }
+  auto& fields = result.fields;
+  lastRead = {decodeWindows1252(fields[0]), decodeWindows1252(fields[1]),
+              decodeWindows1252(fields[2]), decodeWindows1252(fields[3]),
+              decodeWindows1252(fields[4])};
+  return {FindStatus::Found, 0};
+}
+
+FindOutcome RecordFile::abandonLookup(int error) {
+  CloseRecordFile();
+  return {FindStatus::ReadFailed, error};
+}
+
+}  // namespace records

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "FileSystem.h"
+#include "LookupTuning.h"
 #include "StudentRecord.h"
 
 namespace records {
@@ -37,14 +38,18 @@ struct FindOutcome {
 
 // The one program-wide owner of the shared handle on the record file. Every operation first closes
 // the handle; a save opens it for appending and closes it again; a lookup that finds its record
-// leaves it open for reading until the next operation. The file name is resolved against the
-// current working directory at each open.
+// leaves it open for reading, positioned just past that record, until the next operation. The
+// file name is resolved against the current working directory at each open.
+//
+// A save is all or nothing: the record is checked and encoded before anything is opened, goes to
+// the file in one write (so two programs appending at once never interleave lines), and is synced
+// before success is reported; any failure cuts the file back to its previous length.
 class RecordFile {
  public:
   static constexpr std::string_view kDefaultFileName = "archivo.txt";
 
   explicit RecordFile(std::string fileName = std::string(kDefaultFileName),
-                      FileSystem& fileSystem = posixFileSystem());
+                      FileSystem& fileSystem = posixFileSystem(), LookupTuning tuning = {});
   ~RecordFile();
   RecordFile(const RecordFile&) = delete;
   RecordFile& operator=(const RecordFile&) = delete;
@@ -54,8 +59,10 @@ class RecordFile {
 
   SaveOutcome AppendRecord(const StudentRecord& record);
 
-  // Reads records from the start of the file into `lastRead` until one's matricula equals
-  // `matricula` exactly (same length, same characters; no trimming or case folding).
+  // Reads records from the start of the file until one's matricula equals `matricula` exactly
+  // (same length, same characters; no trimming or case folding) and puts that record in
+  // `lastRead`. Records passed over are not turned into text, so after a miss `lastRead` keeps
+  // what it held; nothing reads it then.
   FindOutcome FindRecord(std::u16string_view matricula, StudentRecord& lastRead);
 
   void CloseRecordFile();
@@ -64,8 +71,14 @@ class RecordFile {
   int descriptor() const { return fd_; }  // -1 when closed
 
  private:
+  SaveOutcome abandonSave(int error, off_t previousSize);
+  int syncFolder();
+  void cutBackClosedFile(off_t previousSize);
+  FindOutcome abandonLookup(int error);
+
   std::string fileName_;
   FileSystem& fs_;
+  LookupTuning tuning_;
   HandleState state_ = HandleState::Closed;
   int fd_ = -1;
 };

@@ -1,0 +1,52 @@
+#include "ErrorReason.h"
+
+#include <cerrno>
+
+namespace records {
+
+std::u16string errorReason(int error) {
+  switch (error) {
+    case ENOSPC:
+      return u"no queda espacio en el disco";
+    case EDQUOT:
+      return u"se ha superado la cuota de disco";
+    case EACCES:
+    case EPERM:
+      return u"no hay permiso de acceso";
+    case EISDIR:
+      return u"es una carpeta";
+    case EROFS:
+      return u"el disco es de solo lectura";
+    case EIO:
+      return u"error de lectura o escritura en el disco";
+    case ENOENT:
+      return u"el archivo o su carpeta no existe";
+    case ENOTDIR:
+      return u"una parte de la ruta no es una carpeta";
+    case EFBIG:
+      return u"el archivo es demasiado grande";
+    case EMFILE:
+    case ENFILE:
+      return u"hay demasiados archivos abiertos";
+    case ENAMETOOLONG:
+      return u"el nombre es demasiado largo";
+    case ELOOP:
+      return u"hay demasiados enlaces simbolicos";
+    case EBUSY:
+    case ETXTBSY:
+      return u"el archivo esta en uso";
+    case EINVAL:
+      return u"no es un archivo normal";
+    case ENOMEM:
+      return u"no queda memoria suficiente";
+    default:
+      break;
+  }
+  std::u16string phrase = u"error del sistema numero ";
+  for (const char digit : std::to_string(error)) {
+    phrase.push_back(static_cast<char16_t>(digit));
+  }
+  return phrase;
+}
+
+}  // namespace records
