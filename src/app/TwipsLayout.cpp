@@ -1,1 +1,126 @@
-// Placeholder until this file is written.
+#include "TwipsLayout.h"
+
+#include <QFont>
+#include <QFrame>
+#include <QLabel>
+#include <QPalette>
+#include <QPushButton>
+#include <QVariant>
+#include <algorithm>
+#include <limits>
+#include <utility>
+#include <vector>
+
+namespace app {
+namespace {
+
+constexpr char kTabIndexProperty[] = "tabIndex";
+
+void placeControl(QWidget& control, const char* name, const TwipsRect& rect, int tabIndex) {
+  control.setObjectName(QString::fromUtf8(name));
+  control.setGeometry(toPixels(rect));
+  control.setProperty(kTabIndexProperty, tabIndex);
+}
+
+Qt::Alignment alignment(TextAlign align) {
+  // The labels this program grew up with draw their caption from the top edge.
+  switch (align) {
+    case TextAlign::Right:
+      return Qt::AlignRight | Qt::AlignTop;
+    case TextAlign::Centre:
+      return Qt::AlignHCenter | Qt::AlignTop;
+    case TextAlign::Left:
+      break;
+  }
+  return Qt::AlignLeft | Qt::AlignTop;
+}
+
+}  // namespace
+
+QRect toPixels(const TwipsRect& rect) {
+  return {twipsToPixels(rect.left), twipsToPixels(rect.top), twipsToPixels(rect.width),
+          twipsToPixels(rect.height)};
+}
+
+void setUpWindow(QWidget& window, const WindowSpec& spec) {
+  window.setObjectName(QString::fromUtf8(spec.name));
+  window.setWindowTitle(QString::fromUtf8(spec.caption));
+  QPalette palette = window.palette();
+  const QColor background = spec.background == Background::White
+                                ? QColor(Qt::white)
+                                : palette.color(QPalette::Active, QPalette::HighlightedText);
+  palette.setColor(QPalette::Window, background);
+  window.setPalette(palette);
+  window.setAutoFillBackground(true);
+  // resize() sizes the client area; the frame stays sizable and the controls keep their places.
+  window.resize(twipsToPixels(spec.clientWidth), twipsToPixels(spec.clientHeight));
+}
+
+QPushButton* makeButton(QWidget& window, const ControlSpec& spec) {
+  auto* button = new QPushButton(QString::fromUtf8(spec.caption), &window);
+  placeControl(*button, spec.name, spec.rect, spec.tabIndex);
+  button->setAccessibleName(button->text());
+  // A plain window has no default button, so Enter on a focused button does not click it.
+  button->setAutoDefault(false);
+  return button;
+}
+
+QLabel* makeLabel(QWidget& window, const LabelSpec& spec) {
+  auto* label = new QLabel(QString::fromUtf8(spec.caption), &window);
+  label->setObjectName(QString::fromUtf8(spec.name));
+  label->setGeometry(toPixels(spec.rect));
+  label->setAlignment(alignment(spec.align));
+  label->setAutoFillBackground(true);
+  label->setTextFormat(Qt::PlainText);
+  if (spec.font.family[0] != '\0') {
+    QFont font(QString::fromUtf8(spec.font.family));
+    font.setPointSizeF(spec.font.pointSize);
+    font.setWeight(static_cast<QFont::Weight>(spec.font.weight));
+    label->setFont(font);
+  }
+  if (spec.colour == TextColour::Blue) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, Qt::blue);
+    label->setPalette(palette);
+  }
+  return label;
+}
+
+QFrame* makeLine(QWidget& window, const HorizontalLineSpec& spec) {
+  auto* line = new QFrame(&window);
+  line->setObjectName(QString::fromUtf8(spec.name));
+  line->setFrameShape(QFrame::NoFrame);
+  line->setGeometry(twipsToPixels(spec.x1), twipsToPixels(spec.y), twipsToPixels(spec.x2 - spec.x1),
+                    1);
+  QPalette palette = line->palette();
+  palette.setColor(QPalette::Window, palette.color(QPalette::WindowText));
+  line->setPalette(palette);
+  line->setAutoFillBackground(true);
+  return line;
+}
+
+void setUpTextBox(QLineEdit& box, const ControlSpec& spec, QLabel* caption) {
+  placeControl(box, spec.name, spec.rect, spec.tabIndex);
+  box.setMaxLength(std::numeric_limits<int>::max());
+  if (caption != nullptr) {
+    caption->setBuddy(&box);
+    box.setAccessibleName(caption->text());
+  }
+}
+
+void applyTabOrder(QWidget& window) {
+  std::vector<std::pair<int, QWidget*>> controls;
+  for (QWidget* child : window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    const QVariant index = child->property(kTabIndexProperty);
+    if (index.isValid()) {
+      controls.emplace_back(index.toInt(), child);
+    }
+  }
+  std::sort(controls.begin(), controls.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (std::size_t i = 1; i < controls.size(); ++i) {
+    QWidget::setTabOrder(controls[i - 1].second, controls[i].second);
+  }
+}
+
+}  // namespace app

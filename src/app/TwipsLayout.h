@@ -1,0 +1,105 @@
+#pragma once
+
+#include <QLineEdit>
+#include <QRect>
+
+class QFrame;
+class QLabel;
+class QPushButton;
+class QWidget;
+
+// The screens' layouts are tables of twips (1/1440 inch) within a window's client area; 15 twips
+// are one logical pixel, and Qt scales logical pixels for high-density screens. These types hold
+// one row of such a table, and the functions build the window or control the row describes at a
+// fixed position that never follows the window's size.
+namespace app {
+
+inline constexpr int kTwipsPerPixel = 15;
+
+constexpr int twipsToPixels(int twips) {
+  return twips / kTwipsPerPixel;
+}
+
+struct TwipsRect {
+  int left;
+  int top;
+  int width;
+  int height;
+};
+
+QRect toPixels(const TwipsRect& rect);
+
+enum class Background {
+  TitleBarText,  // the scheme's colour for the text of an active title bar, white as a rule
+  White,
+};
+
+struct WindowSpec {
+  const char* name;
+  const char* caption;
+  int clientWidth;  // twips
+  int clientHeight;
+  Background background;
+};
+
+// A button or a text box: both take the focus, in the order of their tab indexes.
+struct ControlSpec {
+  const char* name;
+  const char* caption;  // a text box's text at start is always empty
+  TwipsRect rect;
+  int tabIndex;
+};
+
+enum class TextAlign { Left, Right, Centre };
+enum class TextColour { Default, Blue };
+
+// A font of its own; an empty family means the toolkit's default font.
+struct FontSpec {
+  const char* family;
+  double pointSize;
+  int weight;  // QFont::Weight
+};
+
+inline constexpr FontSpec kDefaultFont{"", 0.0, 0};
+
+// Labels are opaque, on the window's background, and take no focus.
+struct LabelSpec {
+  const char* name;
+  const char* caption;
+  TwipsRect rect;
+  TextAlign align;
+  FontSpec font;
+  TextColour colour;
+};
+
+// A one-pixel line of the default colour, from (x1, y) to (x2, y).
+struct HorizontalLineSpec {
+  const char* name;
+  int x1;
+  int x2;
+  int y;
+};
+
+// Names the window, gives it its caption and background, and sizes its client area. The frame stays
+// sizable, with the minimize, maximize and close controls.
+void setUpWindow(QWidget& window, const WindowSpec& spec);
+
+QPushButton* makeButton(QWidget& window, const ControlSpec& spec);
+QLabel* makeLabel(QWidget& window, const LabelSpec& spec);
+QFrame* makeLine(QWidget& window, const HorizontalLineSpec& spec);
+
+// Sets up a text box built by the caller: empty, without QLineEdit's length limit, and named for
+// screen readers by `caption`, the label beside it (null for none).
+void setUpTextBox(QLineEdit& box, const ControlSpec& spec, QLabel* caption);
+
+template <class Box = QLineEdit>
+Box* makeTextBox(QWidget& window, const ControlSpec& spec, QLabel* caption) {
+  auto* box = new Box(&window);
+  setUpTextBox(*box, spec, caption);
+  return box;
+}
+
+// Chains the focus through every control made from a ControlSpec, by increasing tab index.
+void applyTabOrder(QWidget& window);
+
+}  // namespace app

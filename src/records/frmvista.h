@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QWidget>
+
+#include "StudentRecord.h"
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace records {
+
+// The record viewer. "Procesar" looks the typed matricula up in the record file and shows the
+// other four fields of the first record that has it; a matricula that is not stored is told by
+// nothing changing. The result boxes are ordinary boxes that nothing reads back.
+class frmvista : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Builds the window and its controls from the layout, with five empty boxes.
+  frmvista();
+
+ private:
+  void cmdprocesar_Click();
+  void cmdborrar_Click();
+  void cmdatras_Click();
+  void cmdfin_Click();
+
+  QLabel* Label4;
+  QLabel* Label1;
+  QLabel* Label2;
+  QLabel* Label3;
+  QLabel* Label5;
+  QLabel* Label6;
+  QLineEdit* txtmat;
+  QPushButton* cmdprocesar;
+  QLineEdit* txtnom;
+  QLineEdit* txtdir;
+  QLineEdit* txttel;
+  QLineEdit* txtsta;
+  QPushButton* cmdatras;
+  QPushButton* cmdfin;
+  QPushButton* cmdborrar;
+  QFrame* Line1;
+  QFrame* Line2;
+
+  // The five texts of the last record a lookup read: the record found, or after a miss the last
+  // one passed. Only a match copies them into the boxes.
+  StudentRecord lastRead_;
+};
+
+}  // namespace records

@@ -1,0 +1,207 @@
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QScreen>
+#include <QTest>
+
+#include "ScreenRegistry.h"
+#include "ShellHarness.h"
+
+using app::ScreenId;
+using testsupport::ShellHarness;
+
+namespace {
+
+// What a test expects after one click on the screen that is loaded at that moment.
+enum class After {
+  Calculador,
+  Ingreso,
+  Vista,
+  EndedAtOnce,    // the handler itself ended the program; the process is gone at that moment
+  EndedOnReturn,  // no screen is left; the program ends when the handler has returned
+};
+
+ScreenId screenOf(After after) {
+  switch (after) {
+    case After::Ingreso:
+      return ScreenId::Ingreso;
+    case After::Vista:
+      return ScreenId::Vista;
+    default:
+      return ScreenId::Calculador;
+  }
+}
+
+struct Step {
+  const char* button;
+  After after;
+};
+
+QPoint screenCentre() {
+  return QGuiApplication::primaryScreen()->availableGeometry().center();
+}
+
+int visibleWindowCount() {
+  int count = 0;
+  for (const QWidget* window : QApplication::topLevelWidgets()) {
+    count += window->isVisible() ? 1 : 0;
+  }
+  return count;
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(std::vector<Step>)
+Q_DECLARE_METATYPE(ScreenId)
+
+// The shell with the real screens: start-up, every transition of the chain, the close control and
+// the end of the program.
+class ShellTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    harness_.start();
+    app::ShowScreen(ScreenId::Calculador);  // what the program does at start-up
+  }
+  void cleanup() { harness_.stop(); }
+
+  void startUpOpensOnlyTheCentredCalculatorWithFocusInTheBox() {
+    QCOMPARE(ShellHarness::loadedScreens(), std::vector<ScreenId>{ScreenId::Calculador});
+    QVERIFY(!app::ScreenRegistry::instance().isCreated(ScreenId::Ingreso));
+    QVERIFY(!app::ScreenRegistry::instance().isCreated(ScreenId::Vista));
+    QWidget* calculator = ShellHarness::window(ScreenId::Calculador);
+    QCOMPARE(calculator->windowTitle(), QStringLiteral("Form2"));
+    QCOMPARE(calculator->size(), QSize(611, 422));
+    QCOMPARE(calculator->frameGeometry().center(), screenCentre());
+    QTRY_COMPARE(QApplication::focusWidget(),
+                 ShellHarness::control<QLineEdit>(ScreenId::Calculador, "txtExpresion"));
+  }
+
+  void everyTransitionLeavesOneScreenOrEndsTheProgram_data() {
+    QTest::addColumn<std::vector<Step>>("steps");
+    QTest::newRow("Siguiente leads to data entry")
+        << std::vector<Step>{{"cmdSiguiente", After::Ingreso}};
+    QTest::newRow("Salir ends at once") << std::vector<Step>{{"cmdSalir", After::EndedAtOnce}};
+    QTest::newRow("Atras on data entry leads back to the calculator")
+        << std::vector<Step>{{"cmdSiguiente", After::Ingreso}, {"cmdatras", After::Calculador}};
+    QTest::newRow("Visualizar leads to the viewer")
+        << std::vector<Step>{{"cmdSiguiente", After::Ingreso}, {"cmdvizualizar", After::Vista}};
+    QTest::newRow("Cerrar ends at once")
+        << std::vector<Step>{{"cmdSiguiente", After::Ingreso}, {"cmdfin", After::EndedAtOnce}};
+    QTest::newRow("Atras on the viewer leads back to data entry")
+        << std::vector<Step>{{"cmdSiguiente", After::Ingreso},
+                             {"cmdvizualizar", After::Vista},
+                             {"cmdatras", After::Ingreso}};
+    QTest::newRow("Finalizar unloads the viewer, which ends the program")
+        << std::vector<Step>{{"cmdSiguiente", After::Ingreso},
+                             {"cmdvizualizar", After::Vista},
+                             {"cmdfin", After::EndedOnReturn}};
+    QTest::newRow("the whole chain there and back")
+        << std::vector<Step>{{"cmdSiguiente", After::Ingreso}, {"cmdvizualizar", After::Vista},
+                             {"cmdatras", After::Ingreso},     {"cmdatras", After::Calculador},
+                             {"cmdSiguiente", After::Ingreso}, {"cmdvizualizar", After::Vista}};
+  }
+
+  void everyTransitionLeavesOneScreenOrEndsTheProgram() {
+    QFETCH(std::vector<Step>, steps);
+    ScreenId current = ScreenId::Calculador;
+    for (const Step& step : steps) {
+      QVERIFY2(ShellHarness::click(current, step.button), step.button);
+      if (step.after == After::EndedAtOnce) {
+        QCOMPARE(harness_.endCount(), 1);
+        return;
+      }
+      QCOMPARE(harness_.endCount(), 0);
+      ShellHarness::returnToEventLoop();
+      if (step.after == After::EndedOnReturn) {
+        QVERIFY(ShellHarness::loadedScreens().empty());
+        QCOMPARE(harness_.endCount(), 1);
+        return;
+      }
+      current = screenOf(step.after);
+      QCOMPARE(ShellHarness::loadedScreens(), std::vector<ScreenId>{current});
+      QCOMPARE(visibleWindowCount(), 1);
+      QCOMPARE(harness_.endCount(), 0);
+    }
+  }
+
+  void theCloseControlUnloadsTheScreenAndEndsTheProgram_data() {
+    QTest::addColumn<std::vector<Step>>("way");
+    QTest::addColumn<ScreenId>("screen");
+    QTest::newRow("calculator") << std::vector<Step>{} << ScreenId::Calculador;
+    QTest::newRow("data entry") << std::vector<Step>{{"cmdSiguiente", After::Ingreso}}
+                                << ScreenId::Ingreso;
+    QTest::newRow("viewer") << std::vector<Step>{{"cmdSiguiente", After::Ingreso},
+                                                 {"cmdvizualizar", After::Vista}}
+                            << ScreenId::Vista;
+  }
+
+  void theCloseControlUnloadsTheScreenAndEndsTheProgram() {
+    QFETCH(std::vector<Step>, way);
+    QFETCH(ScreenId, screen);
+    ScreenId current = ScreenId::Calculador;
+    for (const Step& step : way) {
+      QVERIFY(ShellHarness::click(current, step.button));
+      current = screenOf(step.after);
+    }
+    QPointer<QWidget> window = ShellHarness::window(screen);
+    QVERIFY(window->close() || !window->isVisible());
+    QVERIFY(ShellHarness::loadedScreens().empty());
+    QVERIFY(app::ScreenRegistry::instance().isCreated(screen));
+    QCOMPARE(harness_.endCount(), 0);  // only once the close has been handled
+    ShellHarness::returnToEventLoop();
+    QCOMPARE(harness_.endCount(), 1);
+    QVERIFY(window.isNull());
+  }
+
+  void comingBackLoadsTheScreensAfresh() {
+    auto* box = ShellHarness::control<QLineEdit>(ScreenId::Calculador, "txtExpresion");
+    QTest::keyClicks(box, "2+3");
+    QTest::keyClick(box, Qt::Key_Return);
+    QVERIFY(ShellHarness::click(ScreenId::Calculador, "cmdSiguiente"));
+    QTest::keyClicks(ShellHarness::control<QLineEdit>(ScreenId::Ingreso, "txtnom"), "Ana");
+    QVERIFY(ShellHarness::click(ScreenId::Ingreso, "cmdvizualizar"));
+    QTest::keyClicks(ShellHarness::control<QLineEdit>(ScreenId::Vista, "txtmat"), "A-1");
+    QVERIFY(ShellHarness::click(ScreenId::Vista, "cmdatras"));
+    ShellHarness::returnToEventLoop();
+    for (const char* name : {"txtmat", "txtnom", "txtdir", "txttel", "txtsta"}) {
+      QVERIFY2(ShellHarness::control<QLineEdit>(ScreenId::Ingreso, name)->text().isEmpty(), name);
+    }
+    QTRY_COMPARE(QApplication::focusWidget(),
+                 ShellHarness::control<QLineEdit>(ScreenId::Ingreso, "txtmat"));
+    QVERIFY(ShellHarness::click(ScreenId::Ingreso, "cmdatras"));
+    ShellHarness::returnToEventLoop();
+
+    box = ShellHarness::control<QLineEdit>(ScreenId::Calculador, "txtExpresion");
+    QVERIFY(box->text().isEmpty());
+    QVERIFY(ShellHarness::control<QLabel>(ScreenId::Calculador, "lblCalculo")->text().isEmpty());
+    QTRY_COMPARE(QApplication::focusWidget(), box);
+    // The load filled the operator table again: a doubled operator is refused at once.
+    QTest::keyClicks(box, "5++");
+    QCOMPARE(harness_.messageTexts(), QStringList{QStringLiteral("Este Operador ya existe")});
+  }
+
+  void aMovedScreenOpensCentredAgain() {
+    QWidget* calculator = ShellHarness::window(ScreenId::Calculador);
+    calculator->move(3, 5);
+    QVERIFY(calculator->frameGeometry().center() != screenCentre());
+    QVERIFY(ShellHarness::click(ScreenId::Calculador, "cmdSiguiente"));
+    QVERIFY(ShellHarness::click(ScreenId::Ingreso, "cmdatras"));
+    QCOMPARE(ShellHarness::window(ScreenId::Calculador)->frameGeometry().center(), screenCentre());
+  }
+
+  void unloadingAScreenThatIsNotLoadedChangesNothing() {
+    app::UnloadScreen(ScreenId::Vista);
+    ShellHarness::returnToEventLoop();
+    QCOMPARE(ShellHarness::loadedScreens(), std::vector<ScreenId>{ScreenId::Calculador});
+    QCOMPARE(harness_.endCount(), 0);
+  }
+
+ private:
+  ShellHarness harness_;
+};
+
+QTEST_MAIN(ShellTest)
+#include "ShellTest.moc"
