@@ -24,7 +24,8 @@ struct EvalOutcome {
 // "-" have no precedence and there are no parentheses, so "2+3*4" is 20. Every other character
 // belongs to an operand, which is read with readLeadingNumber; an empty operand is 0. The value is
 // rounded to 15 significant digits, as the calculator shows it. Any text is accepted, of any
-// length.
+// length; a U+0000 inside it separates like an operator that combines nothing, so the operand
+// after it is dropped ("5\0 3" is 5).
 EvalOutcome evaluateLeftToRight(std::u16string_view expression);
 
 }  // namespace calc

@@ -21,12 +21,14 @@ LeadingNumber readLeadingNumber(std::u16string_view text);
 // The calculator's text form of a double: rounded to 15 significant digits, "-" for negative values
 // (negative zero is "0"), no grouping, and `decimalSeparator` between the integer and fractional
 // digits. Magnitudes from 1E-4 up to but excluding 1E15 are written in plain form ("20", "2.5",
-// "0.0001"); others in exponent form ("1E+15", "1.5E-05"). `value` must be finite.
+// "0.0001"); others in exponent form ("1E+15", "1.5E-05"). A value that is not finite, which the
+// calculator never shows, is written "inf", "-inf" or "nan".
 std::u16string fixedNumberText(double value, char16_t decimalSeparator);
 
 // Reads a text written by fixedNumberText with the same separator back to the nearest double.
-// Returns false, leaving `value` untouched, for anything fixedNumberText does not produce or whose
-// value lies beyond the double range.
+// Returns false, leaving `value` untouched, for a text not of that form (an optional "-", digits,
+// optionally the separator and digits, optionally "E", a sign and two or more digits) or whose
+// value lies beyond the double range; a value too small for any double reads as 0.
 bool readFixedNumberText(std::u16string_view text, char16_t decimalSeparator, double& value);
 
 // The double nearest to `value` rounded to 15 significant decimal digits; what a fixed number text

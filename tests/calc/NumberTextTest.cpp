@@ -23,7 +23,8 @@ namespace {
 using namespace std::string_literals;
 
 std::u16string repeated(char16_t c, std::size_t count) {
-  return std::u16string(count, c);
+  std::u16string text(count, c);  // not braces: they would make a two-character text
+  return text;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -144,6 +145,7 @@ INSTANTIATE_TEST_SUITE_P(
         FixedRow{"rounding_carries_into_plain_form", 9.999999999999999E-5, u'.', u"0.0001"},
         FixedRow{"small_exponent_form", 1.5E-5, u'.', u"1.5E-05"},
         FixedRow{"largest_double", DBL_MAX, u'.', u"1.79769313486232E+308"},
+        FixedRow{"infinity_never_shown", -std::numeric_limits<double>::infinity(), u'.', u"-inf"},
         FixedRow{"smallest_subnormal", std::numeric_limits<double>::denorm_min(), u'.',
                  u"4.94065645841247E-324"}),
     RowName{});
@@ -215,7 +217,7 @@ void expectRoundTrip(double value) {
 TEST(FixedNumberRoundTrip, RandomBitPatterns) {
   std::mt19937_64 random(20261207);
   for (int i = 0; i < 200000; ++i) {
-    const double value = std::bit_cast<double>(random());
+    const auto value = std::bit_cast<double>(random());
     if (std::isfinite(value)) {
       expectRoundTrip(value);
     }
