@@ -1,0 +1,261 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "ByteSearch.h"
+#include "RecordFile.h"
+#include "RecordParser.h"
+#include "ReferenceReader.h"
+#include "TestFiles.h"
+#include "Windows1252.h"
+
+namespace records {
+namespace {
+
+using namespace std::string_literals;
+using testing::fdInfo;
+using testing::ReferenceReader;
+using testing::TempFolder;
+using testing::writeBytes;
+
+struct ReadRow {
+  const char* behaviour;
+  std::string file;
+  std::string key;
+  std::optional<std::array<std::string, 5>> found;
+};
+
+// How lines the writer never produces read back. Each row looks up `key` in `file`.
+const ReadRow kReadRows[] = {
+    {"writer's own lines",
+     "\"a\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n\"e\"\r\n",
+     "a",
+     {{"a", "b", "c", "d", "e"}}},
+    {"commas and blanks inside quotes belong to the text",
+     "\" a, b \"\r\n\"1\"\r\n\"2\"\r\n\"3\"\r\n\"4\"\r\n",
+     " a, b ",
+     {{" a, b ", "1", "2", "3", "4"}}},
+    {"blanks before a field are skipped",
+     "  \"a\"\r\n \t\"b\"\r\n  c\r\n\"d\"\r\n\"e\"\r\n",
+     "a",
+     {{"a", "b", "c", "d", "e"}}},
+    {"unquoted field keeps its trailing blanks",
+     "a  \r\nb\r\nc\r\nd\r\ne\r\n",
+     "a  ",
+     {{"a  ", "b", "c", "d", "e"}}},
+    {"unquoted field without trailing blanks does not match them", "a  \r\nb\r\nc\r\nd\r\ne\r\n",
+     "a", std::nullopt},
+    {"comma outside quotes ends a field",
+     "\"a\",\"b\",c,d,e\r\n",
+     "a",
+     {{"a", "b", "c", "d", "e"}}},
+    {"lone LF ends a line",
+     "\"a\"\n\"b\"\n\"c\"\n\"d\"\n\"e\"\n",
+     "a",
+     {{"a", "b", "c", "d", "e"}}},
+    {"lone CR ends a line",
+     "\"a\"\r\"b\"\r\"c\"\r\"d\"\r\"e\"\r",
+     "a",
+     {{"a", "b", "c", "d", "e"}}},
+    {"empty line is an empty field",
+     "\"a\"\r\n\r\n\"c\"\r\n\"d\"\r\n\"e\"\r\n",
+     "a",
+     {{"a", "", "c", "d", "e"}}},
+    {"quote inside a stored field reads back whole",
+     "\"a\"\r\n\"He said \"hi\" twice\"\r\n\"\"hi\"\"\r\n\"d\"\r\n\"e\"\r\n",
+     "a",
+     {{"a", "He said \"hi\" twice", "\"hi\"", "d", "e"}}},
+    {"closing quote may be followed by blanks",
+     "\"a\"  \r\n\"b\" ,\"c\"\t\r\n\"d\"\r\n\"e\"",
+     "a",
+     {{"a", "b", "c", "d", "e"}}},
+    {"a line end closes a quote left open",
+     "\"a\r\n\"b\r\n\"c\"\r\n\"d\"\r\n\"e\"\r\n",
+     "a",
+     {{"a", "b", "c", "d", "e"}}},
+    {"text after a closing quote keeps the quote",
+     "\"a\"x\r\nb\r\nc\r\nd\r\ne\r\n",
+     "a\"x",
+     {{"a\"x", "b", "c", "d", "e"}}},
+    {"last record without a final line end",
+     "\"a\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\ne",
+     "a",
+     {{"a", "b", "c", "d", "e"}}},
+    {"file ending inside a quoted field ends the data", "\"a\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n\"e",
+     "a", std::nullopt},
+    {"file ending before the fifth field ends the data", "\"a\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n",
+     "a", std::nullopt},
+    {"a comma at a line's end gives an empty field",
+     "\"x\",\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n",
+     "x",
+     {{"x", "", "b", "c", "d"}}},
+    {"matching is on whole records only", "\"x\"\r\n\"a\"\r\n\"c\"\r\n\"d\"\r\n\"e\"\r\n", "a",
+     std::nullopt},
+    {"empty key finds the first empty matricula",
+     "\"x\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n"
+     "\"\"\r\n\"1\"\r\n\"2\"\r\n\"3\"\r\n\"4\"\r\n",
+     "",
+     {{"", "1", "2", "3", "4"}}},
+    {"an all-blank line is an empty field",
+     "   \r\nb\r\nc\r\nd\r\ne\r\n",
+     "",
+     {{"", "b", "c", "d", "e"}}},
+    {"NUL and high bytes are text",
+     "\"\0\x81\xFF\"\r\nb\r\nc\r\nd\r\ne\r\n"s,
+     "\0\x81\xFF"s,
+     {{"\0\x81\xFF"s, "b", "c", "d", "e"}}},
+};
+
+TEST(RecordReader, IrregularLinesReadAsPinned) {
+  for (const ReadRow& row : kReadRows) {
+    for (const std::size_t block : {std::size_t{1}, std::size_t{3}, std::size_t{4096}}) {
+      RecordParser parser(row.key);
+      bool matched = false;
+      for (std::size_t at = 0; at < row.file.size() && !matched; at += block) {
+        matched = parser.feed(std::string_view(row.file).substr(at, block));
+      }
+      matched = matched || parser.finish();
+      EXPECT_EQ(matched, row.found.has_value()) << row.behaviour << ", block " << block;
+      if (matched && row.found) {
+        EXPECT_EQ(parser.matchFields(), *row.found) << row.behaviour << ", block " << block;
+      }
+      // The plain reader agrees with every row.
+      bool referenceMatched = false;
+      for (const auto& record : ReferenceReader(row.file).records()) {
+        if (record.fields[0] == row.key) {
+          referenceMatched = true;
+          EXPECT_EQ(record.fields, *row.found) << row.behaviour;
+          EXPECT_EQ(record.end, parser.matchEnd()) << row.behaviour;
+          break;
+        }
+      }
+      EXPECT_EQ(referenceMatched, row.found.has_value()) << row.behaviour;
+    }
+  }
+}
+
+// Text made mostly of the bytes the reader treats specially, in runs of records that look right
+// and bytes that do not, so that keys occur inside other fields, across lines and across reads.
+std::string irregularFile(std::mt19937& random) {
+  static constexpr std::string_view kBytes = "\"\",,\r\n\r\n  \tab2-1ab";
+  std::string file;
+  const int pieces = std::uniform_int_distribution<int>(0, 30)(random);
+  for (int piece = 0; piece < pieces; ++piece) {
+    if (random() % 3 == 0) {
+      for (int field = 0; field < 5; ++field) {
+        file += '"';
+        for (int length = static_cast<int>(random() % 4); length > 0; --length) {
+          file += "ab2-1"[random() % 5];
+        }
+        file += "\"\r\n";
+      }
+    } else {
+      for (int length = static_cast<int>(random() % 8); length > 0; --length) {
+        file += kBytes[random() % kBytes.size()];
+      }
+    }
+  }
+  return file;
+}
+
+std::string keyFor(std::mt19937& random, const std::vector<testing::ReferenceRecord>& records) {
+  if (!records.empty() && random() % 2 == 0) {
+    const auto& record = records[random() % records.size()];
+    return record.fields[random() % 5];
+  }
+  std::string key;
+  for (int length = static_cast<int>(random() % 4); length > 0; --length) {
+    key += "ab2-1\" "[random() % 7];
+  }
+  return key;
+}
+
+// The fast lookup, the plain sequential parser and the reference reader give one answer, at any
+// read size: the same record, the handle at the same place.
+TEST(RecordReader, FastLookupAgreesWithSequentialReaders) {
+  TempFolder folder;
+  const std::string path = folder.file("archivo.txt");
+  std::mt19937 random(20261207);
+  int found = 0;
+  for (int round = 0; round < 1500; ++round) {
+    const std::string file = irregularFile(random);
+    writeBytes(path, file);
+    const auto records = ReferenceReader(file).records();
+    const std::string key = keyFor(random, records);
+    std::optional<testing::ReferenceRecord> expected;
+    for (const auto& record : records) {
+      if (record.fields[0] == key) {
+        expected = record;
+        break;
+      }
+    }
+    found += expected ? 1 : 0;
+    const std::size_t block = 1 + random() % 9;
+    for (const auto route : {LookupRoute::ScanFirst, LookupRoute::ParseOnly}) {
+      RecordFile lookup(path, posixFileSystem(), {route, block});
+      StudentRecord lastRead;
+      const FindStatus status = lookup.FindRecord(decodeWindows1252(key), lastRead).status;
+      ASSERT_EQ(status, expected ? FindStatus::Found : FindStatus::NotFound)
+          << ::testing::PrintToString(file) << " key " << ::testing::PrintToString(key);
+      if (expected) {
+        EXPECT_EQ(lastRead.nombre, decodeWindows1252(expected->fields[1]));
+        EXPECT_EQ(lastRead.status, decodeWindows1252(expected->fields[4]));
+        EXPECT_EQ(fdInfo(lookup.descriptor(), "pos", 10), static_cast<long long>(expected->end));
+      }
+    }
+  }
+  EXPECT_GT(found, 300) << "the rounds should find records often";
+}
+
+// A key whose bytes occur in other fields, in the matricula of a later record and as a prefix
+// of earlier matriculas makes the fast lookup parse, and it still finds the right record.
+TEST(RecordReader, KeyBytesInsideOtherFieldsDoNotMislead) {
+  TempFolder folder;
+  const std::string path = folder.file("archivo.txt");
+  writeBytes(path,
+             "\"2019-048710\"\r\n\"2019-04871\"\r\n\"x 2019-04871\"\r\n\"\"\r\n\"\"\r\n"
+             "\"B\"\r\n\"a\"\r\n\"2019-04871\"\r\n\"2019-04871\"\r\n\"2019-04871\"\r\n"
+             "\"2019-04871\"\r\n\"found\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n");
+  RecordFile lookup(path, posixFileSystem(), {LookupRoute::ScanFirst, 7});
+  StudentRecord lastRead;
+  ASSERT_EQ(lookup.FindRecord(u"2019-04871", lastRead).status, FindStatus::Found);
+  EXPECT_EQ(lastRead.nombre, u"found");
+  EXPECT_EQ(lookup.FindRecord(u"2019-0487", lastRead).status, FindStatus::NotFound);
+  EXPECT_EQ(lookup.FindRecord(u"x 2019-04871", lastRead).status, FindStatus::NotFound);
+}
+
+TEST(ByteSearch, EveryKernelAgreesWithThePlainSearch) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 3000; ++round) {
+    std::string haystack(random() % 200, 'a');
+    for (char& byte : haystack) {
+      byte = "ab\"\xFF"[random() % 4];
+    }
+    std::string needle(1 + random() % 6, 'a');
+    for (char& byte : needle) {
+      byte = "ab\"\xFF"[random() % 4];
+    }
+    const std::size_t expected = haystack.find(needle);
+    for (const auto kernel :
+         {SearchKernel::Fastest, SearchKernel::Avx2, SearchKernel::Sse2, SearchKernel::Portable}) {
+      ASSERT_EQ(findBytes(haystack, needle, kernel), expected)
+          << haystack << " / " << needle << " kernel " << static_cast<int>(kernel);
+    }
+  }
+}
+
+TEST(ByteSearch, FindsTheNeedleAtEveryPlaceOfALongBlock) {
+  const std::string needle = "2019-04871";
+  for (std::size_t at = 0; at + needle.size() <= 100; ++at) {
+    std::string haystack(100, '2');
+    haystack.replace(at, needle.size(), needle);
+    for (const auto kernel : {SearchKernel::Avx2, SearchKernel::Sse2}) {
+      EXPECT_EQ(findBytes(haystack, needle, kernel), haystack.find(needle)) << at;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace records

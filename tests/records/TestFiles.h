@@ -1,0 +1,118 @@
+#pragma once
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace records::testing {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "records-XXXXXX").string();
+    if (mkdtemp(pattern.data()) != nullptr) {
+      path_ = pattern;
+    }
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string file(std::string_view name) const { return path_ + "/" + std::string(name); }
+
+ private:
+  std::string path_;
+};
+
+inline std::string readBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void writeBytes(const std::string& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline bool exists(const std::string& path) {
+  return std::filesystem::exists(path);
+}
+
+inline std::string hex(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  for (const char byte : bytes) {
+    const auto value = static_cast<unsigned char>(byte);
+    if (!text.empty()) {
+      text += ' ';
+    }
+    text += kDigits[value >> 4];
+    text += kDigits[value & 0xF];
+  }
+  return text;
+}
+
+// The descriptors of this process that the operating system shows open on `path`.
+inline std::vector<int> descriptorsOn(const std::string& path) {
+  const std::string wanted = std::filesystem::weakly_canonical(path).string();
+  std::vector<int> found;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    const auto target = std::filesystem::read_symlink(entry.path(), error);
+    if (!error && target.string() == wanted) {
+      found.push_back(std::stoi(entry.path().filename().string()));
+    }
+  }
+  return found;
+}
+
+// A line of /proc/self/fdinfo for `fd`, such as "pos" or "flags", as a number in `base`.
+inline long long fdInfo(int fd, std::string_view key, int base) {
+  std::ifstream in("/proc/self/fdinfo/" + std::to_string(fd));
+  std::string name;
+  std::string value;
+  while (in >> name >> value) {
+    if (name == std::string(key) + ":") {
+      return std::stoll(value, nullptr, base);
+    }
+  }
+  return -1;
+}
+
+// Runs `body` in a child process, as the unprivileged user "nobody" when this process is root
+// (root ignores permission bits), and returns the child's exit status, or -1.
+inline int runUnprivileged(const std::function<int()>& body) {
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+      _exit(100);
+    }
+    _exit(body());
+  }
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+    return -1;
+  }
+  return WEXITSTATUS(status);
+}
+
+}  // namespace records::testing
