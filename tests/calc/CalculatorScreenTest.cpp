@@ -1,0 +1,304 @@
+#include <QAccessible>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "ScreenRegistry.h"
+#include "ShellHarness.h"
+
+using app::ScreenId;
+using testsupport::ShellHarness;
+
+namespace {
+
+const QString kDoubled = QStringLiteral("Este Operador ya existe");
+const QString kDivisionByZero = QStringLiteral("Division entre cero No Definida");
+const QString kOutOfRange = QStringLiteral("Resultado fuera de rango");
+
+// How the expression gets into the box: typed key by key (each release runs the box's handler) or
+// placed without any key, as a paste with the mouse does.
+enum class Entry { Typed, Placed };
+enum class Action { None, Enter, KeypadEnter, ShiftEnter, Calcular };
+
+void sendKey(QWidget* target, QEvent::Type type, Qt::Key key, bool autoRepeat) {
+  QKeyEvent event(type, key, Qt::NoModifier, QString(), autoRepeat);
+  QApplication::sendEvent(target, &event);
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Entry)
+Q_DECLARE_METATYPE(Action)
+
+// The calculator screen driven through its real widgets: typing with the doubled-operator check,
+// Enter and "Calcular", the two reports, "Borrar", focus and names.
+class CalculatorScreenTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    harness_.start();
+    app::ShowScreen(ScreenId::Calculador);
+    QVERIFY(QTest::qWaitForWindowActive(ShellHarness::window(ScreenId::Calculador)));
+  }
+  void cleanup() { harness_.stop(); }
+
+  void entryAndEvaluation_data() {
+    QTest::addColumn<Entry>("entry");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<QString>("boxAfter");
+    QTest::addColumn<QString>("resultAfter");
+    QTest::addColumn<QStringList>("shown");
+    const QStringList none;
+
+    QTest::newRow("typing 5, + and + refuses the second +")
+        << Entry::Typed << "5++" << Action::None << "5+"
+        << "" << QStringList{kDoubled};
+    QTest::newRow("two different operators pass")
+        << Entry::Typed << "5+-3" << Action::None << "5+-3"
+        << "" << none;
+    QTest::newRow("doubled digits and points are no operators")
+        << Entry::Typed << "55..5" << Action::None << "55..5"
+        << "" << none;
+    QTest::newRow("Enter evaluates strictly left to right")
+        << Entry::Typed << "2+3*4" << Action::Enter << "2+3*4"
+        << "20" << none;
+    QTest::newRow("Enter on 5// refuses instead of evaluating")
+        << Entry::Placed << "5//" << Action::Enter << "5/"
+        << "" << QStringList{kDoubled};
+    QTest::newRow("Calcular on 5// strips one / and meets a zero divisor")
+        << Entry::Placed << "5//" << Action::Calcular << ""
+        << "0" << QStringList{kDivisionByZero};
+    QTest::newRow("Calcular on 5++ placed without a key release strips it")
+        << Entry::Placed << "5++" << Action::Calcular << "5+"
+        << "5" << none;
+    QTest::newRow("Enter on the same 5++ refuses it")
+        << Entry::Placed << "5++" << Action::Enter << "5+"
+        << "" << QStringList{kDoubled};
+    QTest::newRow("Enter on a lone + evaluates the empty text")
+        << Entry::Typed << "+" << Action::Enter << ""
+        << "0" << none;
+    QTest::newRow("Enter on -5+3 strips the leading -")
+        << Entry::Typed << "-5+3" << Action::Enter << "5+3"
+        << "8" << none;
+    QTest::newRow("Enter on 5+- strips only the trailing -")
+        << Entry::Typed << "5+-" << Action::Enter << "5+"
+        << "5" << none;
+    QTest::newRow("Shift+Enter evaluates like Enter")
+        << Entry::Typed << "10/4" << Action::ShiftEnter << "10/4"
+        << "2.5" << none;
+    QTest::newRow("keypad Enter evaluates like Enter")
+        << Entry::Typed << "10/4" << Action::KeypadEnter << "10/4"
+        << "2.5" << none;
+    QTest::newRow("Calcular shows 15 significant digits")
+        << Entry::Placed << "1/3" << Action::Calcular << "1/3"
+        << "0.333333333333333" << none;
+    QTest::newRow("Enter on 8/0 reports the zero divisor")
+        << Entry::Typed << "8/0" << Action::Enter << ""
+        << "0" << QStringList{kDivisionByZero};
+    QTest::newRow("a value beyond the double range is reported and the box kept")
+        << Entry::Typed << "1E308*10" << Action::Enter << "1E308*10"
+        << "" << QStringList{kOutOfRange};
+    QTest::newRow("a % operand beyond 32 bits is reported")
+        << Entry::Placed << "3000000000%2" << Action::Calcular << "3000000000%2"
+        << "" << QStringList{kOutOfRange};
+  }
+
+  void entryAndEvaluation() {
+    QFETCH(Entry, entry);
+    QFETCH(QString, text);
+    QFETCH(Action, action);
+    if (entry == Entry::Typed) {
+      QTest::keyClicks(box(), text);
+    } else {
+      box()->setText(text);
+    }
+    switch (action) {
+      case Action::None:
+        break;
+      case Action::Enter:
+        QTest::keyClick(box(), Qt::Key_Return);
+        break;
+      case Action::KeypadEnter:
+        QTest::keyClick(box(), Qt::Key_Enter, Qt::KeypadModifier);
+        break;
+      case Action::ShiftEnter:
+        QTest::keyClick(box(), Qt::Key_Return, Qt::ShiftModifier);
+        break;
+      case Action::Calcular:
+        QTest::mouseClick(button("cmdCalc"), Qt::LeftButton);
+        break;
+    }
+    QTEST(box()->text(), "boxAfter");
+    QTEST(result()->text(), "resultAfter");
+    QTEST(harness_.messageTexts(), "shown");
+  }
+
+  void aDoubledOperatorLeavesTheCaretAtTheEnd() {
+    QTest::keyClicks(box(), "12**");
+    QCOMPARE(box()->text(), QStringLiteral("12*"));
+    QCOMPARE(box()->cursorPosition(), 3);
+    QVERIFY(!box()->hasSelectedText());
+  }
+
+  void aStrippingRemovalSelectsTheRemainingText() {
+    QTest::keyClicks(box(), "*-5+/");
+    QTest::keyClick(box(), Qt::Key_Return);
+    QCOMPARE(box()->text(), QStringLiteral("5"));
+    QCOMPARE(box()->selectedText(), QStringLiteral("5"));
+  }
+
+  void anOperatorDoubledInTheMiddleCostsTheLastCharacter() {
+    QTest::keyClicks(box(), "5+3");
+    QTest::keyClick(box(), Qt::Key_Left);
+    QTest::keyClick(box(), Qt::Key_Plus);
+    QCOMPARE(box()->text(), QStringLiteral("5++"));  // the 3 goes, not the "+"
+    QCOMPARE(box()->cursorPosition(), 3);
+    QCOMPARE(harness_.messageTexts().size(), 1);
+    // The pair is still there, so the next key release refuses it again.
+    QTest::keyClick(box(), Qt::Key_End);
+    QCOMPARE(box()->text(), QStringLiteral("5+"));
+    QCOMPARE(harness_.messageTexts(), (QStringList{kDoubled, kDoubled}));
+  }
+
+  void theZeroDivisorEmptiesTheBoxBeforeTheMessageAndShowsZeroAfter() {
+    QTest::keyClicks(box(), "7");
+    QTest::keyClick(box(), Qt::Key_Return);
+    QCOMPARE(result()->text(), QStringLiteral("7"));
+    box()->selectAll();
+    QTest::keyClicks(box(), "8/0");
+    QTest::keyClick(box(), Qt::Key_Return);
+    QCOMPARE(harness_.messages().size(), std::size_t{1});
+    const testsupport::ShownMessage& shown = harness_.messages().front();
+    QCOMPARE(shown.text, kDivisionByZero);
+    QCOMPARE(shown.controls.value("txtExpresion"), QString());
+    QCOMPARE(shown.controls.value("lblCalculo"), QStringLiteral("7"));
+    QCOMPARE(result()->text(), QStringLiteral("0"));
+  }
+
+  void theOutOfRangeReportEmptiesTheResult() {
+    QTest::keyClicks(box(), "7");
+    QTest::keyClick(box(), Qt::Key_Return);
+    box()->setText(QStringLiteral("1E309"));
+    QTest::mouseClick(button("cmdCalc"), Qt::LeftButton);
+    QCOMPARE(harness_.messageTexts(), QStringList{kOutOfRange});
+    QCOMPARE(result()->text(), QString());
+    QCOMPARE(box()->text(), QStringLiteral("1E309"));
+  }
+
+  void anEmptyBoxKeepsTheLastResult() {
+    QTest::keyClicks(box(), "2+3");
+    QTest::keyClick(box(), Qt::Key_Return);
+    QTest::keyClick(box(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(box(), Qt::Key_Backspace);
+    QCOMPARE(box()->text(), QString());
+    QTest::keyClick(box(), Qt::Key_Return);
+    QTest::mouseClick(button("cmdCalc"), Qt::LeftButton);
+    QCOMPARE(result()->text(), QStringLiteral("5"));
+    QVERIFY(harness_.messages().empty());
+  }
+
+  void typingAfterAnEvaluationKeepsTheResult() {
+    QTest::keyClicks(box(), "2+3");
+    QTest::keyClick(box(), Qt::Key_Return);
+    QTest::keyClicks(box(), "*4");
+    QCOMPARE(result()->text(), QStringLiteral("5"));
+  }
+
+  void aReleaseWhosePressWentElsewhereIsIgnored() {
+    QTest::keyClicks(box(), "5++");
+    // The Enter that dismissed the message box is released here after the focus came back.
+    QTest::keyRelease(box(), Qt::Key_Return);
+    QCOMPARE(result()->text(), QString());
+    QCOMPARE(box()->text(), QStringLiteral("5+"));
+    QCOMPARE(harness_.messageTexts().size(), 1);
+    // A real Enter, pressed and released here, still evaluates.
+    QTest::keyClick(box(), Qt::Key_Return);
+    QCOMPARE(result()->text(), QStringLiteral("5"));
+  }
+
+  void aHeldEnterEvaluatesOnce() {
+    QTest::keyClicks(box(), "1E308*10");  // every evaluation would report again
+    sendKey(box(), QEvent::KeyPress, Qt::Key_Return, false);
+    for (int repeat = 0; repeat < 3; ++repeat) {
+      sendKey(box(), QEvent::KeyRelease, Qt::Key_Return, true);
+      sendKey(box(), QEvent::KeyPress, Qt::Key_Return, true);
+    }
+    QVERIFY(harness_.messages().empty());
+    sendKey(box(), QEvent::KeyRelease, Qt::Key_Return, false);
+    QCOMPARE(harness_.messageTexts(), QStringList{kOutOfRange});
+  }
+
+  void borrarEmptiesBoxAndResultAndFocusesTheBox() {
+    QTest::keyClicks(box(), "2+3");
+    QTest::keyClick(box(), Qt::Key_Return);
+    for (int click = 0; click < 2; ++click) {  // the second time both are empty already
+      QTest::mouseClick(button("cmdLimpiar"), Qt::LeftButton);
+      QCOMPARE(box()->text(), QString());
+      QCOMPARE(result()->text(), QString());
+      QTRY_COMPARE(QApplication::focusWidget(), box());
+    }
+  }
+
+  void calcularLeavesTheFocusOnTheButton() {
+    button("cmdCalc")->setFocus();
+    box()->setText(QStringLiteral("1+1"));
+    QTest::mouseClick(button("cmdCalc"), Qt::LeftButton);
+    QCOMPARE(result()->text(), QStringLiteral("2"));
+    QCOMPARE(QApplication::focusWidget(), button("cmdCalc"));
+  }
+
+  void theBoxTakesExpressionsBeyondQtsDefaultLength() {
+    const int ones = 20'000;
+    box()->setText(QStringLiteral("1+").repeated(ones - 1) + QLatin1Char('1'));
+    QTest::keyClick(box(), Qt::Key_End);
+    QTest::keyClicks(box(), "+1");
+    QCOMPARE(box()->text().size(), 2 * ones + 1);
+    QTest::keyClick(box(), Qt::Key_Return);
+    QCOMPARE(result()->text(), QString::number(ones + 1));
+  }
+
+  void theFocusFollowsTheTabOrder() {
+    QTRY_COMPARE(QApplication::focusWidget(), box());
+    const QStringList expected{"cmdSalir", "cmdLimpiar", "cmdSiguiente", "cmdCalc", "txtExpresion"};
+    for (const QString& name : expected) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QCOMPARE(QApplication::focusWidget()->objectName(), name);
+    }
+  }
+
+  void screenReadersHearNamesAndTheCurrentResult() {
+    QCOMPARE(accessibleText(box(), QAccessible::Name), QStringLiteral("Expresion:"));
+    for (const char* name : {"cmdCalc", "cmdSiguiente", "cmdLimpiar", "cmdSalir"}) {
+      QCOMPARE(accessibleText(button(name), QAccessible::Name), button(name)->text());
+    }
+    QTest::keyClicks(box(), "2+3*4");
+    QTest::keyClick(box(), Qt::Key_Return);
+    QCOMPARE(accessibleText(result(), QAccessible::Name), QStringLiteral("20"));
+    QCOMPARE(accessibleText(result(), QAccessible::Description), QStringLiteral("Resultado"));
+  }
+
+ private:
+  static QLineEdit* box() {
+    return ShellHarness::control<QLineEdit>(ScreenId::Calculador, "txtExpresion");
+  }
+  static QLabel* result() {
+    return ShellHarness::control<QLabel>(ScreenId::Calculador, "lblCalculo");
+  }
+  static QPushButton* button(const char* name) {
+    return ShellHarness::control<QPushButton>(ScreenId::Calculador, name);
+  }
+  static QString accessibleText(QWidget* widget, QAccessible::Text kind) {
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+    return face == nullptr ? QStringLiteral("<no interface>") : face->text(kind);
+  }
+
+  ShellHarness harness_;
+};
+
+QTEST_MAIN(CalculatorScreenTest)
+#include "CalculatorScreenTest.moc"
