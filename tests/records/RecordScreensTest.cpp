@@ -1,0 +1,316 @@
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "RecordFile.h"
+#include "ScreenRegistry.h"
+#include "ShellHarness.h"
+
+using app::ScreenId;
+using records::HandleState;
+using records::RecordFile;
+using testsupport::ShellHarness;
+
+namespace {
+
+const QString kSaved = QStringLiteral("Los Datos han sido grabados exitosamente");
+const char* const kBoxes[] = {"txtmat", "txtnom", "txtdir", "txttel", "txtsta"};
+
+// One record as the file stores it: five quoted lines ending in CR LF.
+QByteArray recordBytes(const QList<QByteArray>& fields) {
+  QByteArray bytes;
+  for (const QByteArray& field : fields) {
+    bytes += '"' + field + "\"\r\n";
+  }
+  return bytes;
+}
+
+const QByteArray kExample =
+    recordBytes({"A-102", "Zuz Uzaro", "Calle 5, No. 12", "555-0101", "activo"});
+
+QLineEdit* box(ScreenId screen, const char* name) {
+  return ShellHarness::control<QLineEdit>(screen, name);
+}
+
+QStringList boxTexts(ScreenId screen) {
+  QStringList texts;
+  for (const char* name : kBoxes) {
+    texts.append(box(screen, name)->text());
+  }
+  return texts;
+}
+
+QByteArray fileBytes() {
+  QFile file(QStringLiteral("archivo.txt"));
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no file>");
+}
+
+bool writeFile(const QByteArray& bytes) {
+  QFile file(QStringLiteral("archivo.txt"));
+  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Descriptors of this process open on the record file, as the operating system sees them.
+int descriptorsOnTheRecordFile() {
+  int count = 0;
+  const QDir descriptors(QStringLiteral("/proc/self/fd"));
+  for (const QString& entry : descriptors.entryList(QDir::Files | QDir::System)) {
+    count += QFile::symLinkTarget(descriptors.filePath(entry)).endsWith("/archivo.txt") ? 1 : 0;
+  }
+  return count;
+}
+
+}  // namespace
+
+// The data entry and viewer screens through their real widgets, on a real "archivo.txt" in a
+// temporary working folder.
+class RecordScreensTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    folder_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(folder_->isValid());
+    QVERIFY(QDir::setCurrent(folder_->path()));
+    harness_.start();
+    app::ShowScreen(ScreenId::Calculador);
+    QVERIFY(ShellHarness::click(ScreenId::Calculador, "cmdSiguiente"));
+  }
+
+  void cleanup() {
+    harness_.stop();
+    RecordFile::shared().CloseRecordFile();
+    QVERIFY(QDir::setCurrent(startFolder_));
+    folder_.reset();
+  }
+
+  void grabarStoresTheTypedRecordAndConfirms() {
+    const QStringList typed{"A-102", "Zuz Uzaro", "Calle 5, No. 12", "555-0101", "activo"};
+    for (int i = 0; i < typed.size(); ++i) {
+      QTest::keyClicks(box(ScreenId::Ingreso, kBoxes[i]), typed[i]);
+    }
+    click(ScreenId::Ingreso, "cmdgrabar");
+    QCOMPARE(fileBytes().toHex(' '), kExample.toHex(' '));
+    QCOMPARE(harness_.messageTexts(), QStringList{kSaved});
+    QCOMPARE(boxTexts(ScreenId::Ingreso), typed);  // kept, so a second click saves it again
+    QCOMPARE(RecordFile::shared().handleState(), HandleState::Closed);
+  }
+
+  void grabarTwiceWithEmptyBoxesStoresTwoEmptyRecords() {
+    click(ScreenId::Ingreso, "cmdgrabar");
+    click(ScreenId::Ingreso, "cmdgrabar");
+    QCOMPARE(fileBytes(), recordBytes({"", "", "", "", ""}).repeated(2));
+    QCOMPARE(harness_.messageTexts(), (QStringList{kSaved, kSaved}));
+  }
+
+  void textBeyondAsciiComesBackAsTyped() {
+    const QString nombre = QStringLiteral("Begoña Ibáñez ¿€?");
+    QTest::keyClicks(box(ScreenId::Ingreso, "txtmat"), "N-1");
+    box(ScreenId::Ingreso, "txtnom")->setText(nombre);
+    click(ScreenId::Ingreso, "cmdgrabar");
+    QCOMPARE(fileBytes().mid(7, 21), QByteArray("\"Bego\xF1"
+                                                "a Ib\xE1\xF1"
+                                                "ez \xBF\x80?\"\r\n"));
+    click(ScreenId::Ingreso, "cmdvizualizar");
+    QTest::keyClicks(box(ScreenId::Vista, "txtmat"), "N-1");
+    click(ScreenId::Vista, "cmdprocesar");
+    QCOMPARE(box(ScreenId::Vista, "txtnom")->text(), nombre);
+  }
+
+  void aFieldTheFileCannotHoldIsRefused_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("a double quote") << "txtdir"
+                                    << "Calle \"5\"";
+    QTest::newRow("a character outside Windows-1252") << "txtnom" << QStringLiteral("Łukasz");
+  }
+
+  void aFieldTheFileCannotHoldIsRefused() {
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QVERIFY(writeFile(kExample));
+    box(ScreenId::Ingreso, field.toUtf8().constData())->setText(text);
+    click(ScreenId::Ingreso, "cmdgrabar");
+    const QString name = field == "txtdir" ? "direccion" : "nombre";
+    QCOMPARE(harness_.messageTexts(),
+             QStringList{"No se puede grabar: el campo " + name +
+                         " contiene un caracter que el archivo no admite"});
+    QCOMPARE(fileBytes(), kExample);
+  }
+
+  void aFailedSaveIsReportedAndNeverConfirmed_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("archivo.txt is a folder") << "folder";
+    QTest::newRow("the disk is full") << "full";
+  }
+
+  void aFailedSaveIsReportedAndNeverConfirmed() {
+    QFETCH(QString, how);
+    QVERIFY(how == "folder" ? QDir().mkdir("archivo.txt")
+                            : QFile::link("/dev/full", "archivo.txt"));
+    QTest::keyClicks(box(ScreenId::Ingreso, "txtmat"), "A-1");
+    click(ScreenId::Ingreso, "cmdgrabar");
+    QCOMPARE(harness_.messages().size(), std::size_t{1});
+    const QString shown = harness_.messages().front().text;
+    const QString lead = QStringLiteral("No se pudo grabar el registro en archivo.txt: ");
+    QVERIFY2(shown.startsWith(lead) && shown.size() > lead.size(), qPrintable(shown));
+    QCOMPARE(RecordFile::shared().handleState(), HandleState::Closed);
+    QCOMPARE(descriptorsOnTheRecordFile(), 0);
+  }
+
+  void lookup_data() {
+    QTest::addColumn<QString>("matricula");
+    QTest::addColumn<QStringList>("shown");  // the five boxes after "Procesar"
+    QTest::newRow("a stored matricula fills the other four boxes")
+        << "A-102" << QStringList{"A-102", "Zuz Uzaro", "Calle 5, No. 12", "555-0101", "activo"};
+    QTest::newRow("a matricula stored twice shows the earlier record")
+        << "B-7" << QStringList{"B-7", "Bea", "Norte 1", "555-0107", "baja"};
+    QTest::newRow("letter case makes another matricula")
+        << "a-102" << QStringList{"a-102", "", "", "", ""};
+    QTest::newRow("a trailing blank makes another matricula")
+        << "A-102 " << QStringList{"A-102 ", "", "", "", ""};
+    QTest::newRow("an empty matricula finds the first record without one")
+        << "" << QStringList{"", "Sin", "Matricula", "0", "x"};
+  }
+
+  void lookup() {
+    QFETCH(QString, matricula);
+    QVERIFY(writeFile(recordBytes({"B-7", "Bea", "Norte 1", "555-0107", "baja"}) + kExample +
+                      recordBytes({"", "Sin", "Matricula", "0", "x"}) +
+                      recordBytes({"B-7", "Otra", "Sur 2", "555-0207", "activo"}) +
+                      recordBytes({"", "Otro", "", "", ""})));
+    goToViewer();
+    QTest::keyClicks(box(ScreenId::Vista, "txtmat"), matricula);
+    click(ScreenId::Vista, "cmdprocesar");
+    QTEST(boxTexts(ScreenId::Vista), "shown");
+    QVERIFY(harness_.messages().empty());
+  }
+
+  void aMissAfterAHitKeepsTheRecordShownAndClosesTheFile() {
+    QVERIFY(writeFile(kExample));
+    goToViewer();
+    QTest::keyClicks(box(ScreenId::Vista, "txtmat"), "A-102");
+    click(ScreenId::Vista, "cmdprocesar");
+    QCOMPARE(RecordFile::shared().handleState(), HandleState::OpenForReading);
+    QCOMPARE(descriptorsOnTheRecordFile(), 1);
+    box(ScreenId::Vista, "txtmat")->setText("Z-9");
+    click(ScreenId::Vista, "cmdprocesar");
+    QCOMPARE(boxTexts(ScreenId::Vista),
+             (QStringList{"Z-9", "Zuz Uzaro", "Calle 5, No. 12", "555-0101", "activo"}));
+    QVERIFY(harness_.messages().empty());
+    QCOMPARE(descriptorsOnTheRecordFile(), 0);
+  }
+
+  void aFileWithoutTheRecordChangesNothing_data() {
+    QTest::addColumn<QByteArray>("content");  // null: no archivo.txt at all
+    QTest::newRow("no archivo.txt") << QByteArray();
+    QTest::newRow("an empty archivo.txt") << QByteArray("");
+    QTest::newRow("the record is cut short by the end of the file")
+        << kExample + recordBytes({"B-7", "Bea"});
+  }
+
+  void aFileWithoutTheRecordChangesNothing() {
+    QFETCH(QByteArray, content);
+    if (!content.isNull()) {
+      QVERIFY(writeFile(content));
+    }
+    goToViewer();
+    const QStringList before{"B-7", "n", "d", "t", "s"};
+    for (int i = 0; i < before.size(); ++i) {
+      QTest::keyClicks(box(ScreenId::Vista, kBoxes[i]), before[i]);
+    }
+    click(ScreenId::Vista, "cmdprocesar");
+    QCOMPARE(boxTexts(ScreenId::Vista), before);
+    QVERIFY(harness_.messages().empty());
+    QCOMPARE(RecordFile::shared().handleState(), HandleState::Closed);
+  }
+
+  void anUnreadableFileIsReportedAndChangesNothingElse() {
+    QVERIFY(QDir().mkdir("archivo.txt"));
+    goToViewer();
+    QTest::keyClicks(box(ScreenId::Vista, "txtmat"), "A-102");
+    QTest::keyClicks(box(ScreenId::Vista, "txtnom"), "n");
+    click(ScreenId::Vista, "cmdprocesar");
+    QCOMPARE(harness_.messages().size(), std::size_t{1});
+    QVERIFY2(harness_.messages().front().text.startsWith("No se pudo leer archivo.txt: "),
+             qPrintable(harness_.messages().front().text));
+    QCOMPARE(boxTexts(ScreenId::Vista), (QStringList{"A-102", "n", "", "", ""}));
+  }
+
+  void limpiarCamposEmptiesTheFiveBoxesAndLeavesTheFile() {
+    QVERIFY(writeFile(kExample));
+    goToViewer();
+    QTest::keyClicks(box(ScreenId::Vista, "txtmat"), "A-102");
+    click(ScreenId::Vista, "cmdprocesar");
+    click(ScreenId::Vista, "cmdborrar");
+    QCOMPARE(boxTexts(ScreenId::Vista), QStringList(5, QString()));
+    QCOMPARE(RecordFile::shared().handleState(), HandleState::OpenForReading);
+  }
+
+  void visualizarClosesAFileThatALookupLeftOpen() {
+    QVERIFY(writeFile(kExample));
+    goToViewer();
+    QTest::keyClicks(box(ScreenId::Vista, "txtmat"), "A-102");
+    click(ScreenId::Vista, "cmdprocesar");
+    click(ScreenId::Vista, "cmdatras");
+    QCOMPARE(descriptorsOnTheRecordFile(), 1);  // going back does not close it
+    click(ScreenId::Ingreso, "cmdvizualizar");
+    QCOMPARE(RecordFile::shared().handleState(), HandleState::Closed);
+    QCOMPARE(descriptorsOnTheRecordFile(), 0);
+    QCOMPARE(ShellHarness::loadedScreens(), std::vector<ScreenId>{ScreenId::Vista});
+  }
+
+  void finalizarLeavesTheFileAsTheLookupLeftIt() {
+    QVERIFY(writeFile(kExample));
+    goToViewer();
+    QTest::keyClicks(box(ScreenId::Vista, "txtmat"), "A-102");
+    click(ScreenId::Vista, "cmdprocesar");
+    click(ScreenId::Vista, "cmdfin");
+    QCOMPARE(RecordFile::shared().handleState(), HandleState::OpenForReading);
+    ShellHarness::returnToEventLoop();
+    QCOMPARE(harness_.endCount(), 1);
+  }
+
+  void cerrarEndsAtOnceWithTheFileOpen() {
+    QVERIFY(writeFile(kExample));
+    goToViewer();
+    QTest::keyClicks(box(ScreenId::Vista, "txtmat"), "A-102");
+    click(ScreenId::Vista, "cmdprocesar");
+    click(ScreenId::Vista, "cmdatras");
+    click(ScreenId::Ingreso, "cmdfin");
+    QCOMPARE(harness_.endCount(), 1);
+  }
+
+  void aSaveAfterALookupIsFoundByTheNextLookup() {
+    QVERIFY(writeFile(kExample));
+    goToViewer();
+    QTest::keyClicks(box(ScreenId::Vista, "txtmat"), "A-102");
+    click(ScreenId::Vista, "cmdprocesar");
+    click(ScreenId::Vista, "cmdatras");
+    QTest::keyClicks(box(ScreenId::Ingreso, "txtmat"), "C-3");
+    QTest::keyClicks(box(ScreenId::Ingreso, "txtsta"), "nuevo");
+    click(ScreenId::Ingreso, "cmdgrabar");
+    QCOMPARE(harness_.messageTexts(), QStringList{kSaved});
+    click(ScreenId::Ingreso, "cmdvizualizar");
+    QTest::keyClicks(box(ScreenId::Vista, "txtmat"), "C-3");
+    click(ScreenId::Vista, "cmdprocesar");
+    QCOMPARE(boxTexts(ScreenId::Vista), (QStringList{"C-3", "", "", "", "nuevo"}));
+  }
+
+ private:
+  static void click(ScreenId screen, const char* button) {
+    QVERIFY2(ShellHarness::click(screen, button), button);
+    ShellHarness::returnToEventLoop();
+  }
+  static void goToViewer() { click(ScreenId::Ingreso, "cmdvizualizar"); }
+
+  ShellHarness harness_;
+  QString startFolder_ = QDir::currentPath();
+  std::unique_ptr<QTemporaryDir> folder_;
+};
+
+QTEST_MAIN(RecordScreensTest)
+#include "RecordScreensTest.moc"
