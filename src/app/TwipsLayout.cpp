@@ -35,6 +35,18 @@ Qt::Alignment alignment(TextAlign align) {
   return Qt::AlignLeft | Qt::AlignTop;
 }
 
+// A caption wider than its label (the calculator's banner, whose font here is wider than the one
+// it was laid out with) would be cut off mid-word. It is shown whole instead, centred on the place
+// where the label stands, so that the banner stays about centred over the window.
+void showWholeCaption(QLabel& label) {
+  const int missing = label.sizeHint().width() - label.width();
+  if (missing <= 0) {
+    return;
+  }
+  label.setGeometry(label.geometry().adjusted(-missing / 2, 0, missing - missing / 2, 0));
+  label.setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+}
+
 }  // namespace
 
 QRect toPixels(const TwipsRect& rect) {
@@ -52,6 +64,9 @@ void setUpWindow(QWidget& window, const WindowSpec& spec) {
   palette.setColor(QPalette::Window, background);
   window.setPalette(palette);
   window.setAutoFillBackground(true);
+  // The layouts were measured in MS Sans Serif 8 pt, the default of every control without a font of
+  // its own; a larger desktop default would clip captions such as "Limpiar Campos".
+  window.setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
   // resize() sizes the client area; the frame stays sizable and the controls keep their places.
   window.resize(twipsToPixels(spec.clientWidth), twipsToPixels(spec.clientHeight));
 }
@@ -83,6 +98,7 @@ QLabel* makeLabel(QWidget& window, const LabelSpec& spec) {
     palette.setColor(QPalette::WindowText, Qt::blue);
     label->setPalette(palette);
   }
+  showWholeCaption(*label);
   return label;
 }
 
