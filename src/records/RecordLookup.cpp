@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -30,16 +31,34 @@ LookupResult failed(int error) {
   return {FindStatus::ReadFailed, error, {}};
 }
 
+// Memory for reads: a page-aligned area (the kernel copies to it much faster than to an unaligned
+// one), with room before it for bytes carried over from the block before.
+class ReadBuffer {
+ public:
+  ReadBuffer(std::size_t before, std::size_t size)
+      : storage_(std::make_unique_for_overwrite<char[]>(before + size + kPage)) {
+    const auto start = reinterpret_cast<std::uintptr_t>(storage_.get()) + before;
+    area_ = storage_.get() + before + (kPage - start % kPage) % kPage;
+  }
+  char* area() const { return area_; }
+
+ private:
+  static constexpr std::size_t kPage = 4096;
+  std::unique_ptr<char[]> storage_;
+  char* area_ = nullptr;
+};
+
 // Reads the rest of the file and tells whether `needle` occurs in it. An empty needle stands for
-// bytes that cannot occur. A block keeps the last bytes of the one before, so an occurrence that
-// straddles two reads is found too.
+// bytes that cannot occur. Each block is searched together with the last bytes of the one before,
+// so an occurrence that straddles two reads is found too.
 Scan scanForBytes(FileSystem& fileSystem, int fd, std::string_view needle, std::size_t blockSize,
                   int& error) {
   const std::size_t kept = needle.empty() ? 0 : needle.size() - 1;
-  const auto buffer = std::make_unique_for_overwrite<char[]>(kept + blockSize);
+  const ReadBuffer buffer(kept, blockSize);
+  char* const area = buffer.area();
   std::size_t carried = 0;
   for (;;) {
-    const ssize_t got = readSome(fileSystem, fd, buffer.get() + carried, blockSize);
+    const ssize_t got = readSome(fileSystem, fd, area, blockSize);
     if (got < 0) {
       error = errno;
       return Scan::Failed;
@@ -47,22 +66,24 @@ Scan scanForBytes(FileSystem& fileSystem, int fd, std::string_view needle, std::
     if (got == 0) {
       return Scan::Absent;
     }
-    const std::size_t filled = carried + static_cast<std::size_t>(got);
-    if (!needle.empty() && findBytes({buffer.get(), filled}, needle) != std::string_view::npos) {
+    const auto fresh = static_cast<std::size_t>(got);
+    if (!needle.empty() &&
+        findBytes({area - carried, carried + fresh}, needle) != std::string_view::npos) {
       return Scan::Present;
     }
-    carried = std::min(kept, filled);
-    std::memmove(buffer.get(), buffer.get() + filled - carried, carried);
+    const std::size_t keep = std::min(kept, carried + fresh);
+    std::memmove(area - keep, area + fresh - keep, keep);
+    carried = keep;
   }
 }
 
 LookupResult parseFromStart(FileSystem& fileSystem, int fd, const std::string& key,
                             std::size_t blockSize) {
   RecordParser parser(key);
-  const auto buffer = std::make_unique_for_overwrite<char[]>(blockSize);
+  const ReadBuffer buffer(0, blockSize);
   bool matched = false;
   for (;;) {
-    const ssize_t got = readSome(fileSystem, fd, buffer.get(), blockSize);
+    const ssize_t got = readSome(fileSystem, fd, buffer.area(), blockSize);
     if (got < 0) {
       return failed(errno);
     }
@@ -70,7 +91,7 @@ LookupResult parseFromStart(FileSystem& fileSystem, int fd, const std::string& k
       matched = parser.finish();
       break;
     }
-    if (parser.feed({buffer.get(), static_cast<std::size_t>(got)})) {
+    if (parser.feed({buffer.area(), static_cast<std::size_t>(got)})) {
       matched = true;
       break;
     }

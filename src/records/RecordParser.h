@@ -42,12 +42,25 @@ class RecordParser {
   const std::array<std::string, 5>& matchFields() const { return fields_; }
 
  private:
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
   enum class State { FieldStart, Quoted, QuotePending, Unquoted, AfterCarriageReturn };
 
-  void appendValue(const char* bytes, std::size_t count);
+  // Most fields are neither a matricula nor part of the match: they only count their bytes.
+  void appendValue(const char* bytes, std::size_t count) {
+    if (fieldIndex_ == 0) {
+      if (mismatchAt_ == kNone) {
+        compareWithKey(bytes, count);
+      }
+    } else if (recordMatches_) {
+      fields_[fieldIndex_].append(bytes, count);
+    }
+    length_ += count;
+  }
+  void compareWithKey(const char* bytes, std::size_t count);
   void rollBackValue(std::size_t length);
   void endField();
-  bool takeDelimiter(char delimiter, std::size_t& index);
+  bool takeDelimiter(const char* data, std::size_t count, std::size_t& index);
   bool settleMatch(std::uint64_t end);
 
   std::string key_;
@@ -62,8 +75,6 @@ class RecordParser {
   std::uint64_t offset_ = 0;  // file offset of the first byte of the next block
   std::uint64_t matchEnd_ = 0;
   std::array<std::string, 5> fields_;
-
-  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 };
 
 }  // namespace records
