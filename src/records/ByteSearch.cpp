@@ -91,7 +91,7 @@ std::size_t findSse2(std::string_view haystack, std::string_view needle) {
 }
 
 bool hasAvx2() {
-  static const bool supported = __builtin_cpu_supports("avx2") != 0;
+  static const bool supported = __builtin_cpu_supports("avx2");
   return supported;
 }
 

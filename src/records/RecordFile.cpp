@@ -57,7 +57,7 @@ SaveOutcome RecordFile::AppendRecord(const StudentRecord& record) {
   if (const auto* refused = std::get_if<RecordField>(&encoded)) {
     return {SaveStatus::FieldNotStorable, *refused, 0};
   }
-  const std::string& bytes = std::get<std::string>(encoded);
+  const auto& bytes = std::get<std::string>(encoded);
 
   const int fd = fs_.open(fileName_.c_str(), kAppendFlags, 0666);
   if (fd < 0) {

@@ -63,7 +63,7 @@ TEST_F(RecordFileTest, AppendingLeavesEarlierBytesUnchanged) {
   save(kExample);
   save(kExample);
   const std::string after = readBytes(path_);
-  ASSERT_EQ(after.size(), earlier.size() + 2 * 63);
+  ASSERT_EQ(after.size(), earlier.size() + std::size_t{2} * 63);
   EXPECT_EQ(after.substr(0, earlier.size()), earlier);
   EXPECT_EQ(after.substr(earlier.size(), 63), after.substr(earlier.size() + 63));
 }
