@@ -136,7 +136,7 @@ TEST(RecordReader, IrregularLinesReadAsPinned) {
   }
 }
 
-// Text made mostly of the bytes the reader treats specially, in runs of records that look right
+// Text made mostly of the bytes the reader stops at, in runs of records that look right
 // and bytes that do not, so that keys occur inside other fields, across lines and across reads.
 std::string irregularFile(std::mt19937& random) {
   static constexpr std::string_view kBytes = "\"\",,\r\n\r\n  \tab2-1ab";
