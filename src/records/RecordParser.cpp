@@ -115,6 +115,8 @@ bool RecordParser::settleMatch(std::uint64_t end) {
   return matched_;
 }
 
+// One switch over the states, each case short: the per-byte path of a 1 GiB lookup runs through
+// here, and splitting the cases into functions measured 1.6 times slower.
 bool RecordParser::feed(std::string_view bytes) {
   const char* data = bytes.data();
   const std::size_t count = bytes.size();
