@@ -17,7 +17,7 @@ inline constexpr app::WindowSpec kWindow{"frmCalculador", "Form2", 9165, 6330,
                                          app::Background::TitleBarText};
 
 // clang-format off
-//                                        name            caption          left   top   width  height  tab
+//                                        name            caption         left   top   width  height  tab
 inline constexpr ControlSpec cmdCalc     {"cmdCalc",      "Calcular",     {6600, 5640, 1095,  375},   8};
 inline constexpr ControlSpec cmdSiguiente{"cmdSiguiente", "Siguiente >>", {4800, 5640, 1095,  375},   7};
 inline constexpr ControlSpec cmdLimpiar  {"cmdLimpiar",   "Borrar",       {3000, 5640, 1095,  375},   6};
@@ -26,10 +26,10 @@ inline constexpr ControlSpec txtExpresion{"txtExpresion", "",             {1680,
 
 inline constexpr app::FontSpec kBannerFont{"Arial", 15.75, QFont::Bold};
 
-//                                        name            caption                left   top   width  height  alignment        font          colour
-inline constexpr LabelSpec lblCalculo    {"lblCalculo",   "",                   {1680, 3960, 4095,  375},  TextAlign::Left, app::kDefaultFont, TextColour::Default};
-inline constexpr LabelSpec lblResultado  {"lblResultado", "Resultado:",         { 360, 3960,  855,  255},  TextAlign::Left, app::kDefaultFont, TextColour::Default};
-inline constexpr LabelSpec lblExpresion  {"lblExpresion", "Expresion:",         { 300, 2040,  975,  375},  TextAlign::Left, app::kDefaultFont, TextColour::Default};
+//                                        name            caption                 left   top   width  height  alignment        font               colour
+inline constexpr LabelSpec lblCalculo    {"lblCalculo",   "",                    {1680, 3960, 4095,  375},  TextAlign::Left, app::kDefaultFont, TextColour::Default};
+inline constexpr LabelSpec lblResultado  {"lblResultado", "Resultado:",          { 360, 3960,  855,  255},  TextAlign::Left, app::kDefaultFont, TextColour::Default};
+inline constexpr LabelSpec lblExpresion  {"lblExpresion", "Expresion:",          { 300, 2040,  975,  375},  TextAlign::Left, app::kDefaultFont, TextColour::Default};
 inline constexpr LabelSpec lblTitulo     {"lblTitulo",    "UNIVERSIDAD TALVORA", {2880,  480, 3255,  615},  TextAlign::Left, kBannerFont,       TextColour::Default};
 // clang-format on
 

@@ -191,9 +191,7 @@ class RecordScreensTest : public QObject {
 
   void aMissAfterAHitKeepsTheRecordShownAndClosesTheFile() {
     QVERIFY(writeFile(kExample));
-    goToViewer();
-    QTest::keyClicks(box(ScreenId::Vista, "txtmat"), "A-102");
-    click(ScreenId::Vista, "cmdprocesar");
+    findTheExampleOnTheViewer();
     QCOMPARE(RecordFile::shared().handleState(), HandleState::OpenForReading);
     QCOMPARE(descriptorsOnTheRecordFile(), 1);
     box(ScreenId::Vista, "txtmat")->setText("Z-9");
@@ -242,9 +240,7 @@ class RecordScreensTest : public QObject {
 
   void limpiarCamposEmptiesTheFiveBoxesAndLeavesTheFile() {
     QVERIFY(writeFile(kExample));
-    goToViewer();
-    QTest::keyClicks(box(ScreenId::Vista, "txtmat"), "A-102");
-    click(ScreenId::Vista, "cmdprocesar");
+    findTheExampleOnTheViewer();
     click(ScreenId::Vista, "cmdborrar");
     QCOMPARE(boxTexts(ScreenId::Vista), QStringList(5, QString()));
     QCOMPARE(RecordFile::shared().handleState(), HandleState::OpenForReading);
@@ -252,9 +248,7 @@ class RecordScreensTest : public QObject {
 
   void visualizarClosesAFileThatALookupLeftOpen() {
     QVERIFY(writeFile(kExample));
-    goToViewer();
-    QTest::keyClicks(box(ScreenId::Vista, "txtmat"), "A-102");
-    click(ScreenId::Vista, "cmdprocesar");
+    findTheExampleOnTheViewer();
     click(ScreenId::Vista, "cmdatras");
     QCOMPARE(descriptorsOnTheRecordFile(), 1);  // going back does not close it
     click(ScreenId::Ingreso, "cmdvizualizar");
@@ -265,9 +259,7 @@ class RecordScreensTest : public QObject {
 
   void finalizarLeavesTheFileAsTheLookupLeftIt() {
     QVERIFY(writeFile(kExample));
-    goToViewer();
-    QTest::keyClicks(box(ScreenId::Vista, "txtmat"), "A-102");
-    click(ScreenId::Vista, "cmdprocesar");
+    findTheExampleOnTheViewer();
     click(ScreenId::Vista, "cmdfin");
     QCOMPARE(RecordFile::shared().handleState(), HandleState::OpenForReading);
     ShellHarness::returnToEventLoop();
@@ -276,9 +268,7 @@ class RecordScreensTest : public QObject {
 
   void cerrarEndsAtOnceWithTheFileOpen() {
     QVERIFY(writeFile(kExample));
-    goToViewer();
-    QTest::keyClicks(box(ScreenId::Vista, "txtmat"), "A-102");
-    click(ScreenId::Vista, "cmdprocesar");
+    findTheExampleOnTheViewer();
     click(ScreenId::Vista, "cmdatras");
     click(ScreenId::Ingreso, "cmdfin");
     QCOMPARE(harness_.endCount(), 1);
@@ -286,9 +276,7 @@ class RecordScreensTest : public QObject {
 
   void aSaveAfterALookupIsFoundByTheNextLookup() {
     QVERIFY(writeFile(kExample));
-    goToViewer();
-    QTest::keyClicks(box(ScreenId::Vista, "txtmat"), "A-102");
-    click(ScreenId::Vista, "cmdprocesar");
+    findTheExampleOnTheViewer();
     click(ScreenId::Vista, "cmdatras");
     QTest::keyClicks(box(ScreenId::Ingreso, "txtmat"), "C-3");
     QTest::keyClicks(box(ScreenId::Ingreso, "txtsta"), "nuevo");
@@ -306,6 +294,12 @@ class RecordScreensTest : public QObject {
     ShellHarness::returnToEventLoop();
   }
   static void goToViewer() { click(ScreenId::Ingreso, "cmdvizualizar"); }
+  // Leaves the record file open for reading, as a successful lookup does.
+  static void findTheExampleOnTheViewer() {
+    goToViewer();
+    QTest::keyClicks(box(ScreenId::Vista, "txtmat"), "A-102");
+    click(ScreenId::Vista, "cmdprocesar");
+  }
 
   ShellHarness harness_;
   QString startFolder_ = QDir::currentPath();
