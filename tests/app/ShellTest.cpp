@@ -192,13 +192,6 @@ class ShellTest : public QObject {
     QCOMPARE(ShellHarness::window(ScreenId::Calculador)->frameGeometry().center(), screenCentre());
   }
 
-  void unloadingAScreenThatIsNotLoadedChangesNothing() {
-    app::UnloadScreen(ScreenId::Vista);
-    ShellHarness::returnToEventLoop();
-    QCOMPARE(ShellHarness::loadedScreens(), std::vector<ScreenId>{ScreenId::Calculador});
-    QCOMPARE(harness_.endCount(), 0);
-  }
-
  private:
   ShellHarness harness_;
 };
