@@ -35,6 +35,9 @@ std::u16string errorReason(int error) {
     case EBUSY:
     case ETXTBSY:
       return u"el archivo esta en uso";
+    case ENXIO:
+    case ENODEV:
+      return u"el dispositivo no esta disponible";
     case EINVAL:
       return u"no es un archivo normal";
     case ENOMEM:

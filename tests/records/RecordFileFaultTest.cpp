@@ -112,6 +112,20 @@ TEST_F(RecordFileFaultTest, FolderNamedLikeTheFileFailsBothWays) {
   EXPECT_TRUE(std::filesystem::is_empty(path_));
 }
 
+// A FIFO would block an open for reading until a writer came, and a writing one until a reader
+// did; neither may hang the program.
+TEST_F(RecordFileFaultTest, FifoNamedLikeTheFileNeverBlocks) {
+  ASSERT_EQ(mkfifo(path_.c_str(), 0666), 0);
+  RecordFile file(path_);
+  const FindOutcome found = file.FindRecord(u"A-102", lastRead_);
+  EXPECT_EQ(found.status, FindStatus::ReadFailed);
+  EXPECT_EQ(found.error, EINVAL);
+  const SaveOutcome saved = file.AppendRecord(kFirst);
+  EXPECT_EQ(saved.status, SaveStatus::WriteFailed);
+  EXPECT_EQ(saved.error, ENXIO);
+  expectClosed(file);
+}
+
 TEST_F(RecordFileFaultTest, MissingFileIsNoRecordAndIsNotCreated) {
   RecordFile file(path_);
   const FindOutcome found = file.FindRecord(u"A-102", lastRead_);

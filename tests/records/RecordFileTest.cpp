@@ -232,11 +232,5 @@ TEST(RecordFileWorkingDirectory, DefaultNameFollowsTheWorkingDirectoryAtEachOpen
   EXPECT_EQ(readBytes(second.file("archivo.txt")).size(), 21U);
 }
 
-TEST(RecordFileShared, IsOneInstanceOnArchivoTxt) {
-  EXPECT_EQ(&RecordFile::shared(), &RecordFile::shared());
-  EXPECT_EQ(RecordFile::kDefaultFileName, "archivo.txt");
-  EXPECT_EQ(RecordFile::shared().handleState(), HandleState::Closed);
-}
-
 }  // namespace
 }  // namespace records
