@@ -17,40 +17,49 @@ work=$(mktemp -d /tmp/archivo-bench-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 file=$work/archivo.txt
 "$build/bench/make_archivo" "$file" "$size" "$key"
+sync "$file"  # so that no save below pays for writing the generated data out
 cat "$file" >/dev/null  # warm the page cache
 
-# The median wall time of $runs runs of a command, in seconds.
-median() {
-  local times=() start end
+# The medians over $runs runs of a command's wall time and of its processor time (user + system),
+# in seconds: "WALL CPU". The processor time shows the cost even when other programs share the
+# machine.
+medians() {
+  local walls=() cpus=() line
   for _ in $(seq "$runs"); do
-    start=$EPOCHREALTIME
-    "$@" >/dev/null || true
-    end=$EPOCHREALTIME
-    times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", b - a }')")
+    line=$({ TIMEFORMAT='%3R %3U %3S'; time "$@" >/dev/null 2>&1 || true; } 2>&1)
+    walls+=("${line%% *}")
+    cpus+=("$(awk '{ printf "%.3f", $2 + $3 }' <<<"$line")")
   done
-  printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p"
+  local middle=$(((runs + 1) / 2))
+  echo "$(printf '%s\n' "${walls[@]}" | sort -n | sed -n "${middle}p")" \
+    "$(printf '%s\n' "${cpus[@]}" | sort -n | sed -n "${middle}p")"
 }
 
 cat_to_null() { cat "$file" >/dev/null; }
 grep_line() { LC_ALL=C grep -F -x -m1 $'"'"$key"$'"\r' "$file"; }
 
-t_cat=$(median cat_to_null)
-t_lookup=$(median "$build/bench/record_lookup" "$file" "$key")
-t_parse=$(median "$build/bench/record_lookup" "$file" "$key" parse-only)
-t_grep=$(median grep_line)
+read -r t_cat c_cat <<<"$(medians cat_to_null)"
+read -r t_lookup c_lookup <<<"$(medians "$build/bench/record_lookup" "$file" "$key")"
+read -r t_parse c_parse <<<"$(medians "$build/bench/record_lookup" "$file" "$key" parse-only)"
+read -r t_grep c_grep <<<"$(medians grep_line)"
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
-echo "file: $(stat -c %s "$file") bytes, absent matricula $key, median of $runs warm runs"
-printf 'cat > /dev/null           %.3f s\n' "$t_cat"
-printf 'lookup                    %.3f s  = %s x cat, %s x grep\n' "$t_lookup" \
-  "$(ratio "$t_lookup" "$t_cat")" "$(ratio "$t_lookup" "$t_grep")"
-printf 'lookup, parser alone      %.3f s  = %s x cat\n' "$t_parse" "$(ratio "$t_parse" "$t_cat")"
-printf 'grep -F -x -m1            %.3f s  = %s x cat\n' "$t_grep" "$(ratio "$t_grep" "$t_cat")"
+echo "file: $(stat -c %s "$file") bytes, absent matricula $key, medians of $runs warm runs"
+echo "                          wall     ratio to cat   processor  ratio to cat"
+row() { printf '%-24s %6.3f s  %5s x        %6.3f s   %5s x\n' "$1" "$2" "$(ratio "$2" "$t_cat")" \
+  "$3" "$(ratio "$3" "$c_cat")"; }
+row "cat > /dev/null" "$t_cat" "$c_cat"
+row "lookup" "$t_lookup" "$c_lookup"
+row "lookup, parser alone" "$t_parse" "$c_parse"
+row "grep -F -x -m1" "$t_grep" "$c_grep"
+echo "lookup against grep: $(ratio "$t_lookup" "$t_grep") x"
 echo "lookup: $("$build/bench/record_lookup" "$file" "$key")"
 /usr/bin/time -f 'lookup peak RSS (time -v): %M KiB' "$build/bench/record_lookup" "$file" "$key" >/dev/null
 
-big=$("$build/bench/record_append" "$file" 200)
-small=$("$build/bench/record_append" "$work/empty.txt" 200)
-echo "durable save on the $size MiB file: $big"
-echo "durable save on an empty file:     $small"
+# Saves alternate between the big file and one that starts empty.
+saves=$("$build/bench/record_append" 300 "$file" "$work/empty.txt")
+big=$(sed -n 1p <<<"$saves")
+small=$(sed -n 2p <<<"$saves")
+echo "durable save on the $size MiB file:        ${big%% to *}"
+echo "durable save on a file that starts empty: ${small%% to *}"
 printf 'ratio %s\n' "$(ratio "${big%% *}" "${small%% *}")"
