@@ -69,7 +69,7 @@ __attribute__((target("avx2"))) std::size_t findAvx2(std::string_view haystack,
     const __m256i low = candidates(data + index, probes, first, middle, last);
     const __m256i high = candidates(data + index + 32, probes, first, middle, last);
     const __m256i either = _mm256_or_si256(low, high);
-    if (__builtin_expect(_mm256_testz_si256(either, either) == 0, 0)) {
+    if (_mm256_testz_si256(either, either) == 0) [[unlikely]] {
       const std::size_t found = confirm(maskOf(low) | (maskOf(high) << 32), data, index, needle);
       if (found != kNotFound) {
         return found;
@@ -95,7 +95,7 @@ std::size_t findSse2(std::string_view haystack, std::string_view needle) {
         _mm_and_si128(equalAt(data + index, first), equalAt(data + index + probes.middle, middle)),
         equalAt(data + index + probes.last, last));
     const auto mask = static_cast<std::uint32_t>(_mm_movemask_epi8(lanes));
-    if (__builtin_expect(mask != 0, 0)) {
+    if (mask != 0) [[unlikely]] {
       const std::size_t found = confirm(mask, data, index, needle);
       if (found != kNotFound) {
         return found;
