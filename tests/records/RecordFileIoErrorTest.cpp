@@ -127,9 +127,20 @@ class IoErrorTest : public ::testing::Test {
   }
 };
 
+// A table of rows run under injected failures; the suite's totals are printed when it ends.
+template <class Row>
+class InjectionTest : public IoErrorTest, public ::testing::WithParamInterface<Row> {
+ public:
+  static void TearDownTestSuite() { tally_.print(Row::kOperation); }
+
+ protected:
+  static inline Tally tally_;
+};
+
 // --- Saves -------------------------------------------------------------------------------------
 
 struct SaveRow {
+  static constexpr const char* kOperation = "save";
   const char* name;
   std::optional<std::string> fileBefore;
   Before before;
@@ -139,14 +150,7 @@ void PrintTo(const SaveRow& row, std::ostream* os) {
   *os << row.name;
 }
 
-class SaveIoErrorTest : public IoErrorTest, public ::testing::WithParamInterface<SaveRow> {
- public:
-  static void TearDownTestSuite() { tally_.print("save"); }
-
- protected:
-  static Tally tally_;
-};
-Tally SaveIoErrorTest::tally_;
+using SaveIoErrorTest = InjectionTest<SaveRow>;
 
 // A full disk stays full, and a dying one keeps failing; EIO once is a passing fault.
 constexpr std::array<Failure, 4> kSaveFailures = {{{FailureMode::Once, EIO},
@@ -214,6 +218,7 @@ INSTANTIATE_TEST_SUITE_P(
 // --- Lookups -----------------------------------------------------------------------------------
 
 struct LookupRow {
+  static constexpr const char* kOperation = "lookup";
   const char* name;
   std::optional<std::string> file;
   std::u16string matricula;
@@ -226,14 +231,7 @@ void PrintTo(const LookupRow& row, std::ostream* os) {
   *os << row.name;
 }
 
-class LookupIoErrorTest : public IoErrorTest, public ::testing::WithParamInterface<LookupRow> {
- public:
-  static void TearDownTestSuite() { tally_.print("lookup"); }
-
- protected:
-  static Tally tally_;
-};
-Tally LookupIoErrorTest::tally_;
+using LookupIoErrorTest = InjectionTest<LookupRow>;
 
 // An interrupted read is retried, so EINTR is injected once only: from then on it would never end,
 // which no real disk does.
