@@ -6,8 +6,8 @@ start_dir=$PWD
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 bash "$repo/scripts/deps.sh" run
-cmake --preset app -S "$repo" >/dev/null
-cmake --build --preset app --target talvora
+# CMake reads its presets from the current folder.
+(cd "$repo" && cmake --preset app >/dev/null && cmake --build --preset app --target talvora)
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   cat >&2 <<MSG
