@@ -54,11 +54,11 @@ QRect toPixels(const TwipsRect& rect) {
           twipsToPixels(rect.height)};
 }
 
-void setUpWindow(QWidget& window, const WindowSpec& spec) {
-  window.setObjectName(QString::fromUtf8(spec.name));
-  window.setWindowTitle(QString::fromUtf8(spec.caption));
+void setUpWindow(QWidget& window, const WindowLayout& entry) {
+  window.setObjectName(QString::fromUtf8(entry.name));
+  window.setWindowTitle(QString::fromUtf8(entry.caption));
   QPalette palette = window.palette();
-  const QColor background = spec.background == Background::White
+  const QColor background = entry.background == Background::White
                                 ? QColor(Qt::white)
                                 : palette.color(QPalette::Active, QPalette::HighlightedText);
   palette.setColor(QPalette::Window, background);
@@ -68,32 +68,32 @@ void setUpWindow(QWidget& window, const WindowSpec& spec) {
   // its own; a larger desktop default would clip captions such as "Limpiar Campos".
   window.setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
   // resize() sizes the client area; the frame stays sizable and the controls keep their places.
-  window.resize(twipsToPixels(spec.clientWidth), twipsToPixels(spec.clientHeight));
+  window.resize(twipsToPixels(entry.clientWidth), twipsToPixels(entry.clientHeight));
 }
 
-QPushButton* makeButton(QWidget& window, const ControlSpec& spec) {
-  auto* button = new QPushButton(QString::fromUtf8(spec.caption), &window);
-  placeControl(*button, spec.name, spec.rect, spec.tabIndex);
+QPushButton* makeButton(QWidget& window, const ControlLayout& entry) {
+  auto* button = new QPushButton(QString::fromUtf8(entry.caption), &window);
+  placeControl(*button, entry.name, entry.rect, entry.tabIndex);
   button->setAccessibleName(button->text());
   // A plain window has no default button, so Enter on a focused button does not click it.
   button->setAutoDefault(false);
   return button;
 }
 
-QLabel* makeLabel(QWidget& window, const LabelSpec& spec) {
-  auto* label = new QLabel(QString::fromUtf8(spec.caption), &window);
-  label->setObjectName(QString::fromUtf8(spec.name));
-  label->setGeometry(toPixels(spec.rect));
-  label->setAlignment(alignment(spec.align));
+QLabel* makeLabel(QWidget& window, const LabelLayout& entry) {
+  auto* label = new QLabel(QString::fromUtf8(entry.caption), &window);
+  label->setObjectName(QString::fromUtf8(entry.name));
+  label->setGeometry(toPixels(entry.rect));
+  label->setAlignment(alignment(entry.align));
   label->setAutoFillBackground(true);
   label->setTextFormat(Qt::PlainText);
-  if (spec.font.family[0] != '\0') {
-    QFont font(QString::fromUtf8(spec.font.family));
-    font.setPointSizeF(spec.font.pointSize);
-    font.setWeight(static_cast<QFont::Weight>(spec.font.weight));
+  if (entry.font.family[0] != '\0') {
+    QFont font(QString::fromUtf8(entry.font.family));
+    font.setPointSizeF(entry.font.pointSize);
+    font.setWeight(static_cast<QFont::Weight>(entry.font.weight));
     label->setFont(font);
   }
-  if (spec.colour == TextColour::Blue) {
+  if (entry.colour == TextColour::Blue) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, Qt::blue);
     label->setPalette(palette);
@@ -102,12 +102,12 @@ QLabel* makeLabel(QWidget& window, const LabelSpec& spec) {
   return label;
 }
 
-QFrame* makeLine(QWidget& window, const HorizontalLineSpec& spec) {
+QFrame* makeLine(QWidget& window, const LineLayout& entry) {
   auto* line = new QFrame(&window);
-  line->setObjectName(QString::fromUtf8(spec.name));
+  line->setObjectName(QString::fromUtf8(entry.name));
   line->setFrameShape(QFrame::NoFrame);
-  line->setGeometry(twipsToPixels(spec.x1), twipsToPixels(spec.y), twipsToPixels(spec.x2 - spec.x1),
-                    1);
+  line->setGeometry(twipsToPixels(entry.x1), twipsToPixels(entry.y),
+                    twipsToPixels(entry.x2 - entry.x1), 1);
   QPalette palette = line->palette();
   palette.setColor(QPalette::Window, palette.color(QPalette::WindowText));
   line->setPalette(palette);
@@ -115,8 +115,8 @@ QFrame* makeLine(QWidget& window, const HorizontalLineSpec& spec) {
   return line;
 }
 
-void setUpTextBox(QLineEdit& box, const ControlSpec& spec, QLabel* caption) {
-  placeControl(box, spec.name, spec.rect, spec.tabIndex);
+void setUpTextBox(QLineEdit& box, const ControlLayout& entry, QLabel* caption) {
+  placeControl(box, entry.name, entry.rect, entry.tabIndex);
   box.setMaxLength(std::numeric_limits<int>::max());
   if (caption != nullptr) {
     caption->setBuddy(&box);

@@ -34,7 +34,7 @@ enum class Background {
   White,
 };
 
-struct WindowSpec {
+struct WindowLayout {
   const char* name;
   const char* caption;
   int clientWidth;  // twips
@@ -43,7 +43,7 @@ struct WindowSpec {
 };
 
 // A button or a text box: both take the focus, in the order of their tab indexes.
-struct ControlSpec {
+struct ControlLayout {
   const char* name;
   const char* caption;  // a text box's text at start is always empty
   TwipsRect rect;
@@ -54,26 +54,26 @@ enum class TextAlign { Left, Right, Centre };
 enum class TextColour { Default, Blue };
 
 // A font of its own; an empty family means the toolkit's default font.
-struct FontSpec {
+struct FontLayout {
   const char* family;
   double pointSize;
   int weight;  // QFont::Weight
 };
 
-inline constexpr FontSpec kDefaultFont{"", 0.0, 0};
+inline constexpr FontLayout kDefaultFont{"", 0.0, 0};
 
 // Labels are opaque, on the window's background, and take no focus.
-struct LabelSpec {
+struct LabelLayout {
   const char* name;
   const char* caption;
   TwipsRect rect;
   TextAlign align;
-  FontSpec font;
+  FontLayout font;
   TextColour colour;
 };
 
 // A one-pixel line of the default colour, from (x1, y) to (x2, y).
-struct HorizontalLineSpec {
+struct LineLayout {
   const char* name;
   int x1;
   int x2;
@@ -82,24 +82,24 @@ struct HorizontalLineSpec {
 
 // Names the window, gives it its caption and background, and sizes its client area. The frame stays
 // sizable, with the minimize, maximize and close controls.
-void setUpWindow(QWidget& window, const WindowSpec& spec);
+void setUpWindow(QWidget& window, const WindowLayout& entry);
 
-QPushButton* makeButton(QWidget& window, const ControlSpec& spec);
-QLabel* makeLabel(QWidget& window, const LabelSpec& spec);
-QFrame* makeLine(QWidget& window, const HorizontalLineSpec& spec);
+QPushButton* makeButton(QWidget& window, const ControlLayout& entry);
+QLabel* makeLabel(QWidget& window, const LabelLayout& entry);
+QFrame* makeLine(QWidget& window, const LineLayout& entry);
 
 // Sets up a text box built by the caller: empty, without QLineEdit's length limit, and named for
 // screen readers by `caption`, the label beside it (null for none).
-void setUpTextBox(QLineEdit& box, const ControlSpec& spec, QLabel* caption);
+void setUpTextBox(QLineEdit& box, const ControlLayout& entry, QLabel* caption);
 
 template <class Box = QLineEdit>
-Box* makeTextBox(QWidget& window, const ControlSpec& spec, QLabel* caption) {
+Box* makeTextBox(QWidget& window, const ControlLayout& entry, QLabel* caption) {
   auto* box = new Box(&window);
-  setUpTextBox(*box, spec, caption);
+  setUpTextBox(*box, entry, caption);
   return box;
 }
 
-// Chains the focus through every control made from a ControlSpec, by increasing tab index.
+// Chains the focus through every control made from a ControlLayout, by increasing tab index.
 void applyTabOrder(QWidget& window);
 
 }  // namespace app
