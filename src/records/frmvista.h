@@ -45,8 +45,8 @@ class frmvista : public QWidget {
   QFrame* Line1;
   QFrame* Line2;
 
-  // The five texts of the last record a lookup read: the record found, or after a miss the last
-  // one passed. Only a match copies them into the boxes.
+  // The five texts a lookup reads the record it finds into. A miss leaves them as they were;
+  // only a match copies them into the boxes.
   StudentRecord lastRead_;
 };
 
