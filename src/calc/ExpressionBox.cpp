@@ -20,7 +20,11 @@ quint64 physicalKey(const QKeyEvent& event) {
 ExpressionBox::ExpressionBox(QWidget* parent) : QLineEdit(parent) {}
 
 void ExpressionBox::keyPressEvent(QKeyEvent* event) {
-  pressedKeys_.insert(physicalKey(*event));
+  // Only the first press of a key starts a stroke here. The repeats of a key held down since it
+  // dismissed a message box arrive here too, but that key was pressed elsewhere.
+  if (!event->isAutoRepeat()) {
+    pressedKeys_.insert(physicalKey(*event));
+  }
   QLineEdit::keyPressEvent(event);
 }
 

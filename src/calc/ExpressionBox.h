@@ -7,8 +7,9 @@ namespace calc {
 
 // The calculator's expression box: a line edit that reports each real key release whose key press
 // it received itself. A release whose press went elsewhere is not the user typing here: typically
-// the Enter or Space that dismissed a message box, released after the focus came back. Auto-repeat
-// releases are dropped too, so a key held down reports one release, when it goes up.
+// the Enter or Space that dismissed a message box, released after the focus came back, even when it
+// was held long enough to repeat here. Auto-repeat releases are dropped too, so a key held down
+// reports one release, when it goes up.
 class ExpressionBox : public QLineEdit {
   Q_OBJECT
 

@@ -230,6 +230,19 @@ class CalculatorScreenTest : public QObject {
     QCOMPARE(harness_.messageTexts(), QStringList{kOutOfRange});
   }
 
+  void anEnterHeldSinceItDismissedAMessageIsIgnored() {
+    QTest::keyClicks(box(), "5++");
+    // The box closed at the press; the key's repeats and its release then come here.
+    for (int repeat = 0; repeat < 3; ++repeat) {
+      sendKey(box(), QEvent::KeyPress, Qt::Key_Return, true);
+      sendKey(box(), QEvent::KeyRelease, Qt::Key_Return, true);
+    }
+    sendKey(box(), QEvent::KeyRelease, Qt::Key_Return, false);
+    QCOMPARE(result()->text(), QString());
+    QCOMPARE(box()->text(), QStringLiteral("5+"));
+    QCOMPARE(harness_.messageTexts(), QStringList{kDoubled});
+  }
+
   void borrarEmptiesBoxAndResultAndFocusesTheBox() {
     QTest::keyClicks(box(), "2+3");
     QTest::keyClick(box(), Qt::Key_Return);
