@@ -24,7 +24,8 @@ class frmCalculador : public QWidget {
   frmCalculador();
 
   // Evaluates `expression` strictly from left to right. A zero divisor empties the expression box,
-  // is reported, and gives 0; a value beyond the limits of a double is reported and gives no value.
+  // is reported, and gives 0. An operand or a value beyond the double range, or a "%" operand
+  // beyond the 32-bit integers, is reported and gives no value; the box keeps the expression.
   std::optional<double> EvalExpression(const QString& expression);
 
  protected:
