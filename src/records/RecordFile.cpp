@@ -19,6 +19,9 @@ namespace {
 constexpr int kAppendFlags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK;
 constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
 
+// A failed save's cut point when no byte of it reached the file.
+constexpr off_t kNothingWritten = -1;
+
 std::string folderOf(const std::string& fileName) {
   const std::size_t slash = fileName.rfind('/');
   if (slash == std::string::npos) {
@@ -67,45 +70,53 @@ SaveOutcome RecordFile::AppendRecord(const StudentRecord& record) {
   state_ = HandleState::OpenForAppending;
   struct stat status {};
   if (fs_.fstat(fd, &status) != 0) {
-    return abandonSave(errno, -1);
+    return abandonSave(errno, kNothingWritten);
   }
   const off_t previousSize = status.st_size;
 
   const ssize_t written = fs_.write(fd, bytes.data(), bytes.size());
   if (written < 0) {
-    return abandonSave(errno, previousSize);
+    // A failed write wrote nothing, so there is nothing to take back.
+    return abandonSave(errno, kNothingWritten);
   }
+  // The record begins where the append put it, not where the file ended before: another copy of
+  // the program may have appended in between, and a cut must leave that record alone.
+  const off_t end = fs_.lseek(fd, 0, SEEK_CUR);
+  if (end < 0) {
+    return abandonSave(errno, previousSize);  // the best guess without the offset
+  }
+  const off_t recordStart = end - written;
   if (static_cast<std::size_t>(written) != bytes.size()) {
     // A short write leaves no errno; writing the rest tells why (usually a full disk). The record
     // is cut back either way: only one whole write keeps concurrent appends apart.
     const auto rest = static_cast<std::size_t>(written);
     const bool restFailed = fs_.write(fd, bytes.data() + rest, bytes.size() - rest) < 0;
-    return abandonSave(restFailed ? errno : EIO, previousSize);
+    return abandonSave(restFailed ? errno : EIO, recordStart);
   }
   if (fs_.fsync(fd) != 0) {
-    return abandonSave(errno, previousSize);
+    return abandonSave(errno, recordStart);
   }
   if (previousSize == 0) {
     // The file may have just been created: its name must be durable too.
     if (const int error = syncFolder(); error != 0) {
-      return abandonSave(error, previousSize);
+      return abandonSave(error, recordStart);
     }
   }
   fd_ = -1;
   state_ = HandleState::Closed;
   if (fs_.close(fd) != 0) {
     const int error = errno;
-    cutBackClosedFile(previousSize);
+    cutBackClosedFile(recordStart);
     return {SaveStatus::WriteFailed, RecordField::Matricula, error};
   }
   return {};
 }
 
-// Cuts the file back to `previousSize` (when known, i.e. not negative), closes it and reports the
-// failure.
-SaveOutcome RecordFile::abandonSave(int error, off_t previousSize) {
-  if (previousSize >= 0) {
-    fs_.ftruncate(fd_, previousSize);
+// Cuts the file back to `recordStart`, where this save's bytes begin (unless nothing was written),
+// closes it and reports the failure.
+SaveOutcome RecordFile::abandonSave(int error, off_t recordStart) {
+  if (recordStart != kNothingWritten) {
+    fs_.ftruncate(fd_, recordStart);
   }
   fs_.close(fd_);
   fd_ = -1;
@@ -114,10 +125,10 @@ SaveOutcome RecordFile::abandonSave(int error, off_t previousSize) {
 }
 
 // After a failing close the descriptor is gone; the file is opened again to cut the record off.
-void RecordFile::cutBackClosedFile(off_t previousSize) {
+void RecordFile::cutBackClosedFile(off_t recordStart) {
   const int fd = fs_.open(fileName_.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK, 0);
   if (fd >= 0) {
-    fs_.ftruncate(fd, previousSize);
+    fs_.ftruncate(fd, recordStart);
     fs_.close(fd);
   }
 }

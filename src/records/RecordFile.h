@@ -16,7 +16,7 @@ enum class SaveStatus {
   FieldNotStorable,  // `field` holds a character the file cannot store and read back as typed
                      // (a double quote, CR, LF, or one outside Windows-1252); nothing was written
   WriteFailed,       // the file could not be opened, written or synced (`error` is the errno); the
-                     // file was cut back to its previous length, so no partial record remains
+                     // bytes this save wrote were cut off again, so no partial record remains
 };
 
 struct SaveOutcome {
@@ -43,7 +43,8 @@ struct FindOutcome {
 //
 // A save is all or nothing: the record is checked and encoded before anything is opened, goes to
 // the file in one write (so two programs appending at once never interleave lines), and is synced
-// before success is reported; any failure cuts the file back to its previous length.
+// before success is reported; any failure cuts off again exactly the bytes this save wrote, so a
+// record that another copy of the program appended meanwhile stays.
 class RecordFile {
  public:
   static constexpr std::string_view kDefaultFileName = "archivo.txt";
@@ -71,9 +72,9 @@ class RecordFile {
   int descriptor() const { return fd_; }  // -1 when closed
 
  private:
-  SaveOutcome abandonSave(int error, off_t previousSize);
+  SaveOutcome abandonSave(int error, off_t recordStart);
   int syncFolder();
-  void cutBackClosedFile(off_t previousSize);
+  void cutBackClosedFile(off_t recordStart);
   FindOutcome abandonLookup(int error);
 
   std::string fileName_;

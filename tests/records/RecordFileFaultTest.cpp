@@ -208,6 +208,39 @@ TEST_F(RecordFileFaultTest, EveryFailingStepOfASaveLeavesTheFileAsItWas) {
   }
 }
 
+// Another copy of the program may append its record between the start of this save and its
+// write. A save that then fails takes back only the bytes it wrote, never the other record.
+TEST_F(RecordFileFaultTest, AFailedSaveKeepsARecordAnotherProgramAppendedFirst) {
+  const StudentRecord kOther{u"C-3", u"Otro", u"Este 3", u"555-0303", u"alta"};
+  const SaveFault rows[] = {
+      {"write fails", Call::Write, 1, ENOSPC, ENOSPC},
+      {"short write, then no space", Call::Write, 2, ENOSPC, ENOSPC},
+      {"fsync fails", Call::Fsync, 1, EIO, EIO},
+  };
+  for (const SaveFault& row : rows) {
+    writeBytes(path_, bytesOf(kFirst));
+    FaultyFileSystem disk;
+    disk.fail(row.call, row.nth, row.error);
+    if (row.call == Call::Write && row.nth == 2) {
+      disk.shortenWrite(1);
+    }
+    bool otherSaved = false;
+    disk.onCall = [&](Call call) {
+      if (call == Call::Write && !otherSaved) {
+        RecordFile other(path_);
+        otherSaved = other.AppendRecord(kOther).status == SaveStatus::Saved;
+      }
+    };
+    RecordFile file(path_, disk);
+    const SaveOutcome outcome = file.AppendRecord(kSecond);
+    ASSERT_TRUE(otherSaved) << row.behaviour;
+    EXPECT_EQ(outcome.status, SaveStatus::WriteFailed) << row.behaviour;
+    EXPECT_EQ(outcome.error, row.expected) << row.behaviour;
+    EXPECT_EQ(readBytes(path_), bytesOf(kFirst) + bytesOf(kOther)) << row.behaviour;
+    expectClosed(file);
+  }
+}
+
 TEST_F(RecordFileFaultTest, ShortWriteWhoseRestSucceedsIsStillAFailure) {
   writeBytes(path_, bytesOf(kFirst));
   FaultyFileSystem disk;
