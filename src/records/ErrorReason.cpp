@@ -39,6 +39,7 @@ std::u16string errorReason(int error) {
     case ENODEV:
       return u"el dispositivo no esta disponible";
     case EINVAL:
+    case ESPIPE:
       return u"no es un archivo normal";
     case ENOMEM:
       return u"no queda memoria suficiente";

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "ErrorReason.h"
 #include "FaultyFileSystem.h"
 #include "RecordEncoder.h"
 #include "RecordFile.h"
@@ -123,6 +124,15 @@ TEST_F(RecordFileFaultTest, FifoNamedLikeTheFileNeverBlocks) {
   const SaveOutcome saved = file.AppendRecord(kFirst);
   EXPECT_EQ(saved.status, SaveStatus::WriteFailed);
   EXPECT_EQ(saved.error, ENXIO);
+  expectClosed(file);
+
+  // With a reader at the other end the record goes down the pipe, and no file keeps it.
+  const int reader = open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  const SaveOutcome piped = file.AppendRecord(kFirst);
+  close(reader);
+  EXPECT_EQ(piped.status, SaveStatus::WriteFailed);
+  EXPECT_EQ(errorReason(piped.error), u"no es un archivo normal");
   expectClosed(file);
 }
 
