@@ -217,4 +217,29 @@ bool RecordParser::finish() {
   return settleMatch(offset_);
 }
 
+std::string RecordParser::completion() const {
+  std::string bytes;
+  std::size_t nextField = fieldIndex_;
+  switch (state_) {
+    case State::FieldStart:
+      break;  // no field open: only the missing ones are added
+    case State::Quoted:
+      bytes = "\"\r\n";
+      ++nextField;
+      break;
+    case State::QuotePending:
+    case State::Unquoted:
+      bytes = "\r\n";
+      ++nextField;
+      break;
+    case State::AfterCarriageReturn:
+      bytes = "\n";  // the field ended with its CR; the LF makes the writer's own line end
+      break;
+  }
+  for (; nextField % fields_.size() != 0; ++nextField) {
+    bytes += "\"\"\r\n";
+  }
+  return bytes;
+}
+
 }  // namespace records

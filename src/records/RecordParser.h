@@ -36,6 +36,11 @@ class RecordParser {
   // Tells the parser that the file ends here. Returns true when a matching record is complete.
   bool finish();
 
+  // The bytes that, appended to what was fed so far, end a line cut short and fill the record it
+  // belongs to with empty fields, so that whatever is appended next starts a record of its own.
+  // Empty when the bytes end on a record boundary. Asked instead of finish(), with no match.
+  std::string completion() const;
+
   // With a match: the file offset just past the record, its line end included, and the bytes of
   // its five fields.
   std::uint64_t matchEnd() const { return matchEnd_; }

@@ -7,6 +7,7 @@
 #include "ByteSearch.h"
 #include "RecordFile.h"
 #include "RecordParser.h"
+#include "RecordTail.h"
 #include "ReferenceReader.h"
 #include "TestFiles.h"
 #include "Windows1252.h"
@@ -256,6 +257,51 @@ TEST(ByteSearch, FindsTheNeedleAtEveryPlaceOfALongBlock) {
     for (const auto kernel : {SearchKernel::Avx2, SearchKernel::Sse2}) {
       EXPECT_EQ(findBytes(haystack, needle, kernel), haystack.find(needle)) << at;
     }
+  }
+}
+
+struct TailRow {
+  const char* behaviour;
+  std::string file;
+  std::string completion;
+};
+
+// Where a torn file's data stops, and what a save writes first so that its record starts in step.
+const TailRow kTailRows[] = {
+    {"empty file", "", ""},
+    {"whole record", "\"a\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n\"e\"\r\n", ""},
+    {"one line of a record", "\"a\"\r\n", "\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n"},
+    {"four lines of a record", "\"a\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n", "\"\"\r\n"},
+    {"opening quote only", "\"", "\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n"},
+    {"line cut inside its text", "\"a\"\r\n\"Lu", "\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n"},
+    {"closing quote without line end", "\"a\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n\"e\"", "\r\n"},
+    {"closing quote and blanks", "\"a\"\r\n\"b\" ", "\r\n\"\"\r\n\"\"\r\n\"\"\r\n"},
+    {"cut between CR and LF", "\"a\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n\"e\"\r", "\n"},
+    {"unquoted field cut", "\"a\"\r\nLu", "\r\n\"\"\r\n\"\"\r\n\"\"\r\n"},
+    {"comma awaiting a field", "\"a\",", "\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n"},
+    {"blanks after a whole record", "\"a\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n\"e\"\r\n  ", ""},
+};
+
+TEST(RecordTail, CompletesATornRecordSoThatTheNextOneStartsInStep) {
+  TempFolder folder;
+  const std::string path = folder.file("archivo.txt");
+  const std::string next = "\"N-2\"\r\n\"Luis\"\r\n\"\"\r\n\"\"\r\n\"x\"\r\n";
+  for (const TailRow& row : kTailRows) {
+    writeBytes(path, row.file);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    const RecordTail tail = checkTail(posixFileSystem(), fd, 0);
+    ::close(fd);
+    EXPECT_EQ(tail.error, 0) << row.behaviour;
+    EXPECT_EQ(tail.end, row.file.size()) << row.behaviour;
+    EXPECT_EQ(tail.completion, row.completion) << row.behaviour;
+
+    const std::string saved = row.file + tail.completion + next;
+    const auto records = ReferenceReader(saved).records();
+    ASSERT_FALSE(records.empty()) << row.behaviour;
+    EXPECT_EQ(records.back().fields, (std::array<std::string, 5>{"N-2", "Luis", "", "", "x"}))
+        << row.behaviour;
+    EXPECT_EQ(records.back().end, saved.size()) << row.behaviour;
   }
 }
 
