@@ -16,14 +16,16 @@ set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/StripLikeDebian.cmake)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "left-to-right calculator and student records")
-# The extended description, wrapped as Debian tools show it.
+# The extended description, wrapped as Debian tools show it. Indented lines are shown verbatim; the
+# last line must not be, as cpack strips it.
 set(CPACK_PACKAGE_DESCRIPTION
     "A small desktop program in Spanish whose three windows are walked as a chain:
  - a calculator that evaluates an arithmetic expression strictly from left to
    right, with no precedence, and refuses the same operator typed twice;
- - a data entry window that appends student records to the file archivo.txt
-   in the folder the program was started from;
- - a viewer that finds a student record by its matricula.")
+ - a data entry window that appends student records to a file;
+ - a viewer that finds a student record by its matricula.
+The records are kept in the text file archivo.txt, in the folder the program
+was started from.")
 # Tags that lintian raises on this package in error, each with its reason.
 install(FILES talvora.lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
         RENAME talvora)
