@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Walks the program's three screens with the keyboard alone, as a blind user does, and checks what the
 Orca screen reader speaks: the window titles, each control's name and role in tab order, the
-calculator's results, the record a lookup finds (and nothing when it finds none) and the
+calculator's results, the record a lookup finds (and nothing when it finds none), a report and the
 confirmation of a save.
 
 Usage: orca-speech.py TRANSCRIPT. Run it through orca-speech.sh, which starts the display, the buses,
@@ -117,8 +117,20 @@ def main():
     spoken.expect("Shift+Tab to Calcular", [button("Calcular")])
     press("space")
     spoken.expect("Calcular computes 2+3*4-5", [announcement("Resultado: 15")])
-    press("shift+Tab")
-    spoken.expect("Shift+Tab to Siguiente", [button("Siguiente >>")])
+    press("Tab")
+    spoken.expect("Tab to the filled expression box", [box("Expresion:")])
+    type_text("8/0")
+    press("Return")
+    spoken.expect("Return on 8/0 reports the zero divisor", ["alert Universidad Talvora.",
+                                                            "Division entre cero No Definida.",
+                                                            button("OK")])
+    press("Return")
+    # The 0 left in the label is told after the focus (and the title, which Orca may skip), either
+    # of which would cut it off.
+    spoken.expect("the report closes", [box("Expresion:"), announcement("Resultado: 0")])
+    for control in [button("Calcular"), button("Siguiente >>")]:
+        press("shift+Tab")
+        spoken.expect(f"Form2: Shift+Tab to {control!r}", [control])
     press("space")
 
     # The entry screen: a record typed box by box, every control on Tab, the confirmation in full.

@@ -329,6 +329,22 @@ class AccessibilityTest : public QObject {
     QCOMPARE(announcements_.texts, announced);
   }
 
+  // A result that comes while the screen is not the active window (a message box over it is
+  // closing) waits until the screen is active again, so that the reader telling the screen does
+  // not cut it off; it is not lost.
+  void aResultForAnInactiveScreenIsAnnouncedWhenItIsActiveAgain() {
+    calc::frmCalculador window;
+    showActive(window);
+    QWidget other;
+    showActive(other);
+    window.findChild<QLineEdit*>("txtExpresion")->setText(QStringLiteral("2+3*4"));
+    QTest::mouseClick(window.findChild<QPushButton*>("cmdCalc"), Qt::LeftButton);
+    const QStringList whileInactive = announcements_.texts;
+    showActive(window);
+    QTRY_COMPARE(announcements_.texts, QStringList{"Resultado: 20"});
+    QCOMPARE(whileInactive, QStringList());
+  }
+
   // A record found is told by the name it holds, at each lookup; a miss is told by nothing
   // changing, not a word.
   void theViewerAnnouncesTheRecordItFinds() {
