@@ -68,7 +68,7 @@ void checkReader(const std::string& file, const std::string& key, std::size_t bl
   }
   const std::string completion = exactCompletion(file);
   for (const ReadRoute route : kRoutes) {
-    for (const std::size_t size : {blockSize, std::size_t{1} << 16}) {
+    for (const std::size_t size : {blockSize, std::size_t{4096}}) {
       MemoryFileSystem disk(kFileName);
       disk.setFile(file);
       const int fd = disk.open(kFileName, O_RDONLY, 0);

@@ -206,16 +206,16 @@ std::string RecordParser::completion() const {
     case State::FieldStart:
       break;  // no field open: only the missing ones are added
     case State::Quoted:
-      bytes = "\"\r\n";
+      bytes.append("\"\r\n");
       ++nextField;
       break;
     case State::QuotePending:
     case State::Unquoted:
-      bytes = "\r\n";
+      bytes.append("\r\n");
       ++nextField;
       break;
     case State::AfterCarriageReturn:
-      bytes = "\n";  // the field ended with its CR; the LF makes the writer's own line end
+      bytes.append("\n");  // the field ended with its CR; the LF makes the writer's own line end
       break;
   }
   for (; nextField % fields_.size() != 0; ++nextField) {

@@ -16,6 +16,7 @@ namespace records {
 namespace {
 
 constexpr std::size_t kChunk = 64;
+constexpr std::size_t kMostExactRecords = 4096;
 
 // No field holds a line end, so the exact parser given this key matches no record.
 constexpr std::string_view kNoKey = "\n";
@@ -121,6 +122,9 @@ class Reader {
         if (!handover) {
           return {errno, {}, start, {}};
         }
+        // Where hand edits run on, the exact parser keeps the reading longer each time the fast
+        // way finds no whole line to follow, up to a few blocks' worth of records.
+        exactRecords_ = *handover == start ? std::min(exactRecords_ * 2, kMostExactRecords) : 1;
         start = *handover;
       }
       ReadEnd end;
@@ -188,20 +192,27 @@ class Reader {
     }
     RecordParser parser(key_.value_or(std::string(kNoKey)), start);
     std::uint64_t position = start;
+    std::size_t recordsLeft = exactRecords_;
     for (;;) {
       const bool handBack = route_ != ReadRoute::ExactOnly && !endSeen_;
       const std::string_view bytes(window_.at(position), window_.end() - position);
+      std::size_t taken = bytes.size();
       if (handBack) {
-        position += parser.feedRecord(bytes);
+        taken = parser.feedRecord(bytes);
       } else {
         parser.feed(bytes);
-        position = window_.end();
       }
+      position += taken;
       if (parser.matched()) {
         return found(parser, end);
       }
       if (handBack && position > start && parser.atRecordStart()) {
-        return position;
+        if (--recordsLeft == 0) {
+          return position;
+        }
+        if (taken < bytes.size()) {
+          continue;
+        }
       }
       const ssize_t got = window_.extend(position);
       if (got < 0) {
@@ -235,7 +246,8 @@ class Reader {
   KeyProbe probe_;
   ReadRoute route_;
   Window window_;
-  bool endSeen_ = false;  // a read returned the end of the file
+  bool endSeen_ = false;          // a read returned the end of the file
+  std::size_t exactRecords_ = 1;  // records the exact parser reads before the fast way tries again
 };
 
 }  // namespace

@@ -58,15 +58,18 @@ TALVORA_AVX2 std::uint64_t followAvx2(WellFormedStretch& stretch, const char* da
   const __m256i carriageReturn = _mm256_set1_epi8('\r');
   const __m256i lineFeed = _mm256_set1_epi8('\n');
   const __m256i middle = _mm256_set1_epi8(probe.middleByte());
+  const bool probing = probe.enabled();
+  const std::size_t middleOffset = probe.middleOffset();
+  const std::size_t closeOffset = probe.closeOffset();
   WellFormedStretch local = stretch;
   for (std::size_t chunk = 0; chunk < chunks; ++chunk, data += kChunk, offset += kChunk) {
     ChunkMasks masks;
     masks.quotes = equalMask(data, quote);
     masks.carriageReturns = equalMask(data, carriageReturn);
     masks.lineFeeds = equalMask(data, lineFeed);
-    if (probe.enabled()) {
-      masks.keyProbes = equalMask(data + probe.middleOffset(), middle) &
-                        equalMask(data + probe.closeOffset(), quote);
+    if (probing) {
+      masks.keyProbes =
+          equalMask(data + middleOffset, middle) & equalMask(data + closeOffset, quote);
     }
     const std::uint64_t handover = local.step<RecordEnds::Unknown>(masks, data, offset);
     if (handover != WellFormedStretch::kGoesOn) {
@@ -100,6 +103,10 @@ TALVORA_AVX512 std::uint64_t followAvx512(WellFormedStretch& stretch, const char
   const __m512i carriageReturn = _mm512_set1_epi8('\r');
   const __m512i lineFeed = _mm512_set1_epi8('\n');
   const __m512i middle = _mm512_set1_epi8(probe.middleByte());
+  // Kept in registers: the loop stores nothing the compiler could take for the probe.
+  const bool probing = probe.enabled();
+  const std::size_t middleOffset = probe.middleOffset();
+  const std::size_t closeOffset = probe.closeOffset();
   WellFormedStretch local = stretch;
   for (std::size_t chunk = 0; chunk < chunks; ++chunk, data += kChunk, offset += kChunk) {
     const __m512i bytes = _mm512_loadu_si512(data);
@@ -107,9 +114,9 @@ TALVORA_AVX512 std::uint64_t followAvx512(WellFormedStretch& stretch, const char
     masks.quotes = _mm512_cmpeq_epi8_mask(bytes, quote);
     masks.carriageReturns = _mm512_cmpeq_epi8_mask(bytes, carriageReturn);
     masks.lineFeeds = _mm512_cmpeq_epi8_mask(bytes, lineFeed);
-    if (probe.enabled()) {
-      masks.keyProbes = equalMask(data + probe.middleOffset(), middle) &
-                        equalMask(data + probe.closeOffset(), quote);
+    if (probing) {
+      masks.keyProbes =
+          equalMask(data + middleOffset, middle) & equalMask(data + closeOffset, quote);
     }
     // PDEP is fast on every processor with AVX-512 (not on the first AMD ones with AVX2).
     masks.recordEnds = _pdep_u64(kFifthLineEnds[local.field()], masks.lineFeeds);
