@@ -146,13 +146,33 @@ const ReadRow kReadRows[] = {
          kPadding,
      "k",
      {{"k", "f", "g", "h", "i"}}},
+    {"unquoted field and a comma on a line ending in a quote",
+     kPadding +
+         "x,k\"\r\n\"k\"\r\n\"c\"\r\n\"d\"\r\n\"k\"\r\n\"f\"\r\n\"g\"\r\n\"h\"\r\n\"i\"\r\n" +
+         kPadding,
+     "k",
+     {{"k", "f", "g", "h", "i"}}},
+    {"lone CR after a closing quote at the end of a chunk",
+     "\"2019-04870\"\r\n\"Ana Vega\"\r\n\"Calle 5, No. 1\"\r\n\"555-0101\"\r\n\"\"\r\n"
+     "\"a\"\rcd\"\r\n\"k\"\r\n\"c\"\r\n\"d\"\r\n\"k\"\r\n\"f\"\r\n\"g\"\r\n\"h\"\r\n\"i\"\r\n" +
+         kPadding,
+     "k",
+     {{"k", "f", "g", "h", "i"}}},
+    {"closing quote and a comma at the end of a chunk",
+     "\"2019-04870\"\r\n\"Ana Vega\"\r\n\"Calle 5, No. 1\"\r\n\"555-0101\"\r\n\"\"\r\n"
+     "\"ab\",c\"\r\n\"k\"\r\n\"c\"\r\n\"d\"\r\n\"k\"\r\n\"f\"\r\n\"g\"\r\n\"h\"\r\n\"i\"\r\n" +
+         kPadding,
+     "k",
+     {{"k", "f", "g", "h", "i"}}},
     {"record ending in a comma before well-formed lines",
      kPadding + "\"a\",\"b\",\"c\",\"d\",\"e\",\"k\"\r\n\"1\"\r\n\"2\"\r\n\"3\"\r\n\"4\"\r\n" +
          kPadding,
      "k",
      {{"k", "1", "2", "3", "4"}}},
-    {"line of one quote is an empty field",
-     kPadding + "\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n\"e\"\r\n" + kPadding,
+    {"line of one quote at the start of a chunk is an empty field",
+     "\"2019-04870\"\r\n\"Ana Vega\"\r\n\"Calle 5, No. 12\"\r\n\"555-0101\"\r\n\"abc\"\r\n"
+     "\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n\"e\"\r\n" +
+         kPadding,
      "",
      {{"", "b", "c", "d", "e"}}},
     {"key line cut by the end of the file", kPadding + "\"k\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n\"e",
