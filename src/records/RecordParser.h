@@ -8,9 +8,11 @@
 
 namespace records {
 
-// Reads the bytes of the record file as a stream of fields, five to a record, and stops at the
-// first complete record whose matricula's bytes equal a key. The bytes may come in blocks of any
-// size; a field may straddle blocks. Memory stays bounded: only the matching record is kept.
+// The definition of a record in the record file: reads its bytes as a stream of fields, five to a
+// record, and stops at the first complete record whose matricula's bytes equal a key. The bytes
+// may come in blocks of any size; a field may straddle blocks. Memory stays bounded: only the
+// matching record is kept. The reader's faster way through well-formed stretches must agree with
+// it on every input.
 //
 // A line as the writer produces it ("text" CR LF) gives the text between the quotes. Lines the
 // writer never produces (a hand-edited file) read as follows:
@@ -24,8 +26,6 @@ namespace records {
 // - any other field runs to the next comma or line end, trailing blanks included;
 // - a file that ends before a record's fifth field is complete (a missing field, or a quoted field
 //   with neither closing quote nor line end) ends the data there.
-// Every field value is therefore one contiguous run of the file's bytes, so a field equal to the
-// key contains the key's bytes: a file without them holds no match.
 class RecordParser {
  public:
   // Starts at a record boundary, `startOffset` bytes into the file.

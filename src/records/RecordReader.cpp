@@ -182,9 +182,9 @@ class Reader {
     return ScanKernel::Fastest;
   }
 
-  // Parses from the record boundary `start`: to the end of one record when the well-formed way may
-  // take over after it, else to the end of the data. Returns where the next record starts, or
-  // nothing with the end of the reading in `end`.
+  // Parses from the record boundary `start`: to the end of exactRecords_ records when the
+  // well-formed way may take over after them, else to the end of the data. Returns where the next
+  // record starts, or nothing with the end of the reading in `end`.
   std::optional<std::uint64_t> parseExactly(std::uint64_t start, ReadEnd& end) {
     if (!window_.holds(start) && !window_.moveTo(start)) {
       end.error = errno;
