@@ -1,60 +1,88 @@
 #!/usr/bin/env bash
-# Times, on one warm page cache, a lookup of an absent matricula in a realistic record file against
-# `cat FILE > /dev/null` and against grep looking for the same line, prints the ratios and the
-# lookup's peak resident memory; then compares a durable save on that file with one on an empty
-# file. The file is generated under /tmp and deleted afterwards.
-# usage: bench/lookup_vs_cat.sh [BUILD_DIR] [SIZE_MIB]
-#   BUILD_DIR defaults to build/records-rel, configured with -DCMAKE_BUILD_TYPE=Release
-#   -DTALVORA_BUILD_BENCHMARKS=ON -DTALVORA_BUILD_GUI=OFF; SIZE_MIB defaults to 1024.
+# Times record lookups on realistic record files against `cat FILE > /dev/null`, on one warm page
+# cache, and prints each one's ratio to cat with its peak resident memory:
+# - three keys on a file as the program writes it: a matricula that is absent, the last record's
+#   matricula, and "activo", absent as a matricula but the status of most records;
+# - the check of where the data stops, read from the first byte, as a save makes it on a file it has
+#   not seen;
+# - the same three keys on a file whose first half looks hand-edited (unquoted fields, and records
+#   on one line of quoted fields between commas);
+# then compares a durable save on the big file with one on an empty file. Commands run in turns
+# (cat, then each lookup, round after round) so that a passing load weighs on all alike; the ratios
+# use the medians. The files are generated under /tmp and deleted afterwards.
+# usage: bench/lookup_vs_cat.sh [BUILD_DIR] [SIZE_MIB] [ROUNDS]
+#   BUILD_DIR defaults to build/release (cmake --preset release, then build the targets
+#   make_archivo, record_lookup and record_append); SIZE_MIB to 1024; ROUNDS to 9.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-build=${1:-build/records-rel}
+build=${1:-build/release}
 size=${2:-1024}
-key=2019-04871
-runs=5
+rounds=${3:-9}
+absent=2019-04871   # left out by the generator
+last=2027-00001     # beyond the generator's years: only the record appended last has it
+other=activo
 
 work=$(mktemp -d /tmp/archivo-bench-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 file=$work/archivo.txt
-"$build/bench/make_archivo" "$file" "$size" "$key"
-sync "$file"  # so that no save below pays for writing the generated data out
-cat "$file" >/dev/null  # warm the page cache
-
-# The medians over $runs runs of a command's wall time and of its processor time (user + system),
-# in seconds: "WALL CPU". The processor time shows the cost even when other programs share the
-# machine.
-medians() {
-  local walls=() cpus=() line
-  for _ in $(seq "$runs"); do
-    line=$({ TIMEFORMAT='%3R %3U %3S'; time "$@" >/dev/null 2>&1 || true; } 2>&1)
-    walls+=("${line%% *}")
-    cpus+=("$(awk '{ printf "%.3f", $2 + $3 }' <<<"$line")")
-  done
-  local middle=$(((runs + 1) / 2))
-  echo "$(printf '%s\n' "${walls[@]}" | sort -n | sed -n "${middle}p")" \
-    "$(printf '%s\n' "${cpus[@]}" | sort -n | sed -n "${middle}p")"
+edited=$work/edited.txt
+last_record() {
+  printf '"%s"\r\n"Luz Vega"\r\n"Calle Mayor 1, Madrid"\r\n"600 000 000"\r\n"activo"\r\n' "$last"
 }
+"$build/bench/make_archivo" "$file" "$size" "$absent" >/dev/null
+"$build/bench/make_archivo" --hand-edited-half "$edited" "$size" "$absent" >/dev/null
+last_record >>"$file"
+last_record >>"$edited"
+sync "$file" "$edited"  # so that no save below pays for writing the generated data out
+cat "$file" "$edited" >/dev/null  # warm the page cache
 
-cat_to_null() { cat "$file" >/dev/null; }
-grep_line() { LC_ALL=C grep -F -x -m1 $'"'"$key"$'"\r' "$file"; }
+lookup=$build/bench/record_lookup
+names=() commands=()
+add() {
+  names+=("$1")
+  shift
+  commands+=("$*")
+}
+add "cat archivo.txt" cat "$file"
+add "lookup, absent matricula" "$lookup" "$file" "$absent"
+add "lookup, last record's" "$lookup" "$file" "$last"
+add "lookup, \"$other\"" "$lookup" "$file" "$other"
+add "where the data stops" "$lookup" "$file" --tail
+add "cat edited.txt" cat "$edited"
+add "edited, absent matricula" "$lookup" "$edited" "$absent"
+add "edited, last record's" "$lookup" "$edited" "$last"
+add "edited, \"$other\"" "$lookup" "$edited" "$other"
 
-read -r t_cat c_cat <<<"$(medians cat_to_null)"
-read -r t_lookup c_lookup <<<"$(medians "$build/bench/record_lookup" "$file" "$key")"
-read -r t_parse c_parse <<<"$(medians "$build/bench/record_lookup" "$file" "$key" parse-only)"
-read -r t_grep c_grep <<<"$(medians grep_line)"
+# One run of command i: appends "WALL CPU" (seconds; CPU = user + system) to its sample file.
+run() {
+  local line
+  # shellcheck disable=SC2086  # the command line splits into its words on purpose
+  line=$({ TIMEFORMAT='%3R %3U %3S'; time ${commands[$1]} >/dev/null 2>&1; } 2>&1)
+  awk '{ printf "%s %.3f\n", $1, $2 + $3 }' <<<"$line" >>"$work/samples.$1"
+}
+for _ in $(seq "$rounds"); do
+  for i in "${!commands[@]}"; do
+    run "$i"
+  done
+done
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-
-echo "file: $(stat -c %s "$file") bytes, absent matricula $key, medians of $runs warm runs"
-echo "                          wall     ratio to cat   processor  ratio to cat"
-row() { printf '%-24s %6.3f s  %5s x        %6.3f s   %5s x\n' "$1" "$2" "$(ratio "$2" "$t_cat")" \
-  "$3" "$(ratio "$3" "$c_cat")"; }
-row "cat > /dev/null" "$t_cat" "$c_cat"
-row "lookup" "$t_lookup" "$c_lookup"
-row "lookup, parser alone" "$t_parse" "$c_parse"
-row "grep -F -x -m1" "$t_grep" "$c_grep"
-echo "lookup against grep: $(ratio "$t_lookup" "$t_grep") x"
-echo "lookup: $("$build/bench/record_lookup" "$file" "$key")"
-/usr/bin/time -f 'lookup peak RSS (time -v): %M KiB' "$build/bench/record_lookup" "$file" "$key" >/dev/null
+echo "files: $(stat -c %s "$file") and $(stat -c %s "$edited") bytes; medians of $rounds rounds"
+echo "load: $(uptime)"
+printf '%-28s %8s %7s %9s %7s %12s\n' "" "wall" "÷ cat" "CPU" "÷ cat" "peak RSS"
+for i in "${!commands[@]}"; do
+  wall=$(cut -d' ' -f1 "$work/samples.$i" | median)
+  cpu=$(cut -d' ' -f2 "$work/samples.$i" | median)
+  if [[ ${names[$i]} == cat* ]]; then
+    cat_wall=$wall cat_cpu=$cpu rss=""
+  else
+    # shellcheck disable=SC2086
+    rss=$(${commands[$i]} | sed -n 's/.*peak RSS \([0-9]*\) KiB.*/\1 KiB/p')
+  fi
+  printf '%-28s %6.3f s %6sx %7.3f s %6sx %12s\n' "${names[$i]}" "$wall" "$(ratio "$wall" "$cat_wall")" \
+    "$cpu" "$(ratio "$cpu" "$cat_cpu")" "$rss"
+done
 
 # Saves alternate between the big file and one that starts empty.
 saves=$("$build/bench/record_append" 300 "$file" "$work/empty.txt")

@@ -1,15 +1,21 @@
 // Drives the record file's reader and writer through an in-memory disk. The first input byte
-// picks one of two checks:
-// - any bytes as "archivo.txt" and any key: the lookup ends, reports no read failure on a healthy
-//   disk, finds exactly the record a plain reference reader finds first (same fields, same
-//   position after it), whatever the route and block size, and leaves a descriptor open only
-//   while a found record's handle stays open; the byte search agrees with the standard library's;
+// picks one of three checks:
+// - any bytes as "archivo.txt" and any key: every route of the reader (the well-formed fast way
+//   with either classifier, and the exact parser alone), at any block size, finds exactly the
+//   record a plain reference reader finds first (same fields, same position after it), and tells
+//   where the data stops exactly as the exact parser does; a lookup through the record file
+//   reports no read failure on a healthy disk and leaves a descriptor open only while a found
+//   record's handle stays open;
+// - the same on records as the program writes them, with stray hand edits here and there, so that
+//   long well-formed stretches meet lines that are not, and the key is often a stored field;
 // - records built from the input and saved one by one: a record is refused exactly when a field
 //   holds a character the file cannot store, the file holds exactly the saved records' bytes, and
 //   a lookup of every saved matricula gives back the first record saved with it.
 
+#include <fcntl.h>
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -18,10 +24,11 @@
 #include <string_view>
 #include <vector>
 
-#include "ByteSearch.h"
 #include "FuzzCheck.h"
 #include "MemoryFileSystem.h"
 #include "RecordFile.h"
+#include "RecordParser.h"
+#include "RecordReader.h"
 #include "ReferenceReader.h"
 #include "Windows1252.h"
 
@@ -30,7 +37,7 @@ namespace {
 using fuzzing::MemoryFileSystem;
 using fuzzing::require;
 using records::FindStatus;
-using records::HandleState;
+using records::ReadRoute;
 using records::StudentRecord;
 
 constexpr const char* kFileName = "archivo.txt";
@@ -41,24 +48,17 @@ StudentRecord decodeRecord(const std::array<std::string, 5>& fields) {
           records::decodeWindows1252(fields[4])};
 }
 
-void checkByteSearch(std::string_view haystack, std::string_view needle) {
-  if (needle.empty()) {
-    return;
-  }
-  const std::size_t expected = haystack.find(needle);
-  for (const auto kernel : {records::SearchKernel::Fastest, records::SearchKernel::Avx2,
-                            records::SearchKernel::Sse2, records::SearchKernel::Portable}) {
-    require(records::findBytes(haystack, needle, kernel) == expected,
-            "every byte search kernel finds the first occurrence");
-  }
+constexpr ReadRoute kRoutes[] = {ReadRoute::Fast, ReadRoute::FastAvx2, ReadRoute::FastPortable,
+                                 ReadRoute::ExactOnly};
+
+// What completes the record the data ends in, by the exact parser.
+std::string exactCompletion(const std::string& file) {
+  records::RecordParser parser("\n");
+  parser.feed(file);
+  return parser.completion();
 }
 
-void lookUpInAnyBytes(FuzzedDataProvider& input) {
-  const auto blockSize = input.ConsumeIntegralInRange<std::size_t>(1, 64);
-  const std::string key = input.ConsumeRandomLengthString(32);
-  const std::string file = input.ConsumeRemainingBytesAsString();
-  checkByteSearch(file, key);
-
+void checkReader(const std::string& file, const std::string& key, std::size_t blockSize) {
   std::optional<records::testing::ReferenceRecord> expected;
   for (const auto& record : records::testing::ReferenceReader(file).records()) {
     if (record.fields[0] == key) {
@@ -66,35 +66,88 @@ void lookUpInAnyBytes(FuzzedDataProvider& input) {
       break;
     }
   }
-  const StudentRecord untouched{u"x", u"x", u"x", u"x", u"x"};
-  for (const auto route : {records::LookupRoute::ScanFirst, records::LookupRoute::ParseOnly}) {
-    for (const std::size_t size : {blockSize, std::size_t{1} << 16}) {
+  const std::string completion = exactCompletion(file);
+  for (const ReadRoute route : kRoutes) {
+    for (const std::size_t size : {blockSize, std::size_t{4096}}) {
       MemoryFileSystem disk(kFileName);
       disk.setFile(file);
-      records::RecordFile recordFile(kFileName, disk, {route, size});
-      StudentRecord lastRead = untouched;
-      const records::FindOutcome found =
-          recordFile.FindRecord(records::decodeWindows1252(key), lastRead);
-      require(found.status != FindStatus::ReadFailed, "a healthy disk reads without failure");
-      require((found.status == FindStatus::Found) == expected.has_value(),
-              "the lookup finds a record exactly when the reference reader does");
+      const int fd = disk.open(kFileName, O_RDONLY, 0);
+      const records::LookupResult result = records::findFirstRecord(disk, fd, key, {route, size});
+      require(result.error == 0, "a healthy disk reads without failure");
+      require(result.found.has_value() == expected.has_value(),
+              "every route finds a record exactly when the reference reader does");
       if (expected) {
-        require(lastRead == decodeRecord(expected->fields), "the record found is the first one");
-        require(recordFile.handleState() == HandleState::OpenForReading,
-                "a found record leaves the handle open for reading");
-        require(disk.position(recordFile.descriptor()) == static_cast<off_t>(expected->end),
+        require(result.found->fields == expected->fields, "the record found is the first one");
+        require(result.found->end == expected->end &&
+                    disk.position(fd) == static_cast<off_t>(expected->end),
                 "the handle stands just past the record found");
-      } else {
-        require(lastRead == untouched, "a miss leaves the caller's record alone");
-        require(recordFile.handleState() == HandleState::Closed, "a miss closes the handle");
       }
-      require(disk.openDescriptors() == (expected ? 1U : 0U),
-              "only a found record's handle is open");
-      recordFile.CloseRecordFile();
-      require(disk.openDescriptors() == 0, "closing releases every descriptor");
-      require(disk.fileBytes() == file, "a lookup never changes the file");
+      const records::RecordTail tail = records::readTail(disk, fd, 0, {route, size});
+      require(tail.error == 0 && tail.end == file.size() && tail.completion == completion,
+              "every route tells where the data stops as the exact parser does");
+      disk.close(fd);
     }
   }
+
+  MemoryFileSystem disk(kFileName);
+  disk.setFile(file);
+  records::RecordFile recordFile(kFileName, disk);
+  const records::FindOutcome found = recordFile.FindRecord(records::decodeWindows1252(key));
+  require(found.status != FindStatus::ReadFailed, "a healthy disk reads without failure");
+  require((found.status == FindStatus::Found) == expected.has_value(),
+          "the record file finds a record exactly when the reference reader does");
+  if (expected) {
+    require(found.record == decodeRecord(expected->fields), "the record returned is the first one");
+  }
+  require(disk.openDescriptors() == (expected ? 1U : 0U), "only a found record's handle is open");
+  recordFile.CloseRecordFile();
+  require(disk.openDescriptors() == 0, "closing releases every descriptor");
+  require(disk.fileBytes() == file, "a lookup never changes the file");
+}
+
+void lookUpInAnyBytes(FuzzedDataProvider& input) {
+  const auto blockSize = input.ConsumeIntegralInRange<std::size_t>(1, 64);
+  const std::string key = input.ConsumeRandomLengthString(32);
+  checkReader(input.ConsumeRemainingBytesAsString(), key, blockSize);
+}
+
+// Records as the program writes them, from field texts without quotes or line ends, with now and
+// then a stray edit: bytes a hand edit leaves (a comma between quoted fields, a missing quote, a
+// blank, a lone CR or LF) put in place of one of the writer's own.
+void lookUpInEditedRecords(FuzzedDataProvider& input) {
+  static constexpr std::string_view kEdits[] = {",", "\"", "", " ", "\r", "\n", "\",\"", "x"};
+  const auto blockSize = input.ConsumeIntegralInRange<std::size_t>(1, 200);
+  const auto records = input.ConsumeIntegralInRange<int>(0, 60);
+  std::vector<std::string> fields;
+  std::string file;
+  for (int record = 0; record < records && input.remaining_bytes() > 0; ++record) {
+    for (int field = 0; field < 5; ++field) {
+      std::string text = input.ConsumeRandomLengthString(12);
+      for (char& byte : text) {
+        if (byte == '"' || byte == '\r' || byte == '\n') {
+          byte = '-';
+        }
+      }
+      fields.push_back(text);
+      file += '"' + text + "\"\r\n";
+      if (input.ConsumeIntegralInRange(0, 15) == 0) {
+        // Replaces one byte of the line just written.
+        const auto at =
+            file.size() - 1 - input.ConsumeIntegralInRange<std::size_t>(0, text.size() + 3);
+        file.replace(at, 1,
+                     kEdits[input.ConsumeIntegralInRange<std::size_t>(0, std::size(kEdits) - 1)]);
+      }
+    }
+  }
+  if (input.ConsumeBool() && !file.empty()) {
+    file.resize(file.size() - input.ConsumeIntegralInRange<std::size_t>(
+                                  0, std::min<std::size_t>(file.size(), 30)));
+  }
+  std::string key = input.ConsumeRandomLengthString(12);
+  if (!fields.empty() && input.ConsumeBool()) {
+    key = fields[input.ConsumeIntegralInRange<std::size_t>(0, fields.size() - 1)];
+  }
+  checkReader(file, key, blockSize);
 }
 
 // A record built from the input: five fields of Windows-1252 bytes, and now and then one 16-bit
@@ -153,7 +206,7 @@ Candidate nextCandidate(FuzzedDataProvider& input) {
 void saveAndReadBack(FuzzedDataProvider& input) {
   constexpr std::size_t kMostRecords = 24;
   MemoryFileSystem disk(kFileName);
-  records::RecordFile recordFile(kFileName, disk, {records::LookupRoute::ScanFirst, 16});
+  records::RecordFile recordFile(kFileName, disk);
   std::vector<StudentRecord> saved;
   std::string expectedFile;
   while (input.remaining_bytes() > 0 && saved.size() < kMostRecords) {
@@ -171,12 +224,10 @@ void saveAndReadBack(FuzzedDataProvider& input) {
       }
     }
     require(disk.fileBytes() == expectedFile, "the file holds exactly the saved records");
-    require(recordFile.handleState() == HandleState::Closed && disk.openDescriptors() == 0,
-            "a save leaves the handle closed");
+    require(disk.openDescriptors() == 0, "a save leaves the handle closed");
   }
   for (const StudentRecord& wanted : saved) {
-    StudentRecord lastRead;
-    const records::FindOutcome found = recordFile.FindRecord(wanted.matricula, lastRead);
+    const records::FindOutcome found = recordFile.FindRecord(wanted.matricula);
     require(found.status == FindStatus::Found, "every saved matricula is found");
     const StudentRecord* first = &wanted;
     for (const StudentRecord& record : saved) {
@@ -185,7 +236,8 @@ void saveAndReadBack(FuzzedDataProvider& input) {
         break;
       }
     }
-    require(lastRead == *first, "a lookup gives back the first record saved with the matricula");
+    require(found.record == *first,
+            "a lookup gives back the first record saved with the matricula");
   }
   recordFile.CloseRecordFile();
   require(disk.openDescriptors() == 0, "closing releases every descriptor");
@@ -198,10 +250,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   FuzzedDataProvider input(data + 1, size - 1);
-  if (data[0] % 2 == 0) {
-    lookUpInAnyBytes(input);
-  } else {
-    saveAndReadBack(input);
+  switch (data[0] % 4) {
+    case 1:
+      saveAndReadBack(input);
+      break;
+    case 3:
+      lookUpInEditedRecords(input);
+      break;
+    default:
+      lookUpInAnyBytes(input);
+      break;
   }
   return 0;
 }

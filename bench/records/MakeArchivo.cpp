@@ -1,6 +1,9 @@
 // Writes a realistic record file of about the given size: Spanish names, addresses, phones and
 // statuses, matriculas like "2019-04871", in Windows-1252, exactly as the program writes them.
-// usage: make_archivo FILE SIZE_MIB [MATRICULA_TO_LEAVE_OUT]
+// With --hand-edited-half, the records of the first half read the same but look hand-edited: every
+// other one on a single line of quoted fields between commas, the others with their fields
+// unquoted (but the address, which holds commas).
+// usage: make_archivo [--hand-edited-half] FILE SIZE_MIB [MATRICULA_TO_LEAVE_OUT]
 
 #include <array>
 #include <cstdint>
@@ -132,13 +135,23 @@ void digits(std::string& out, Random& random, int count) {
   }
 }
 
-void line(std::string& out, std::string_view text) {
-  out += '"';
-  out += text;
-  out += "\"\r\n";
+enum class Style { AsWritten, OneLine, Unquoted };
+
+void appendFields(std::string& out, const std::array<std::string, 5>& fields, Style style) {
+  for (std::size_t field = 0; field < fields.size(); ++field) {
+    const bool quoted = style != Style::Unquoted || field == 2;
+    if (quoted) {
+      out += '"';
+    }
+    out += fields[field];
+    if (quoted) {
+      out += '"';
+    }
+    out += style == Style::OneLine && field + 1 < fields.size() ? "," : "\r\n";
+  }
 }
 
-void appendRecord(std::string& out, Random& random, std::string_view leftOut) {
+void appendRecord(std::string& out, Random& random, std::string_view leftOut, Style style) {
   std::string matricula;
   do {
     matricula = std::to_string(2000 + random.below(27)) + "-";
@@ -163,18 +176,20 @@ void appendRecord(std::string& out, Random& random, std::string_view leftOut) {
   digits(telefono, random, 3);
   telefono += ' ';
   digits(telefono, random, 3);
-  line(out, matricula);
-  line(out, nombre);
-  line(out, direccion);
-  line(out, telefono);
-  line(out, random.pick(kStatuses));
+  appendFields(out, {matricula, nombre, direccion, telefono, std::string(random.pick(kStatuses))},
+               style);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool handEditedHalf = argc > 1 && std::string_view(argv[1]) == "--hand-edited-half";
+  if (handEditedHalf) {
+    --argc;
+    ++argv;
+  }
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s FILE SIZE_MIB [MATRICULA_TO_LEAVE_OUT]\n", argv[0]);
+    std::fprintf(stderr, "usage: make_archivo [--hand-edited-half] FILE SIZE_MIB [MATRICULA]\n");
     return 2;
   }
   const std::uint64_t target = std::strtoull(argv[2], nullptr, 10) << 20;
@@ -191,7 +206,11 @@ int main(int argc, char** argv) {
   while (written < target) {
     block.clear();
     while (block.size() < (std::size_t{1} << 20)) {
-      appendRecord(block, random, leftOut);
+      Style style = Style::AsWritten;
+      if (handEditedHalf && written < target / 2) {
+        style = records % 2 == 0 ? Style::OneLine : Style::Unquoted;
+      }
+      appendRecord(block, random, leftOut, style);
       ++records;
     }
     if (std::fwrite(block.data(), 1, block.size(), file) != block.size()) {

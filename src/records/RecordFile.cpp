@@ -8,7 +8,7 @@
 #include <variant>
 
 #include "RecordEncoder.h"
-#include "RecordLookup.h"
+#include "RecordReader.h"
 #include "Windows1252.h"
 
 namespace records {
@@ -32,8 +32,8 @@ std::string folderOf(const std::string& fileName) {
 
 }  // namespace
 
-RecordFile::RecordFile(std::string fileName, FileSystem& fileSystem, LookupTuning tuning)
-    : fileName_(std::move(fileName)), fs_(fileSystem), tuning_(tuning) {}
+RecordFile::RecordFile(std::string fileName, FileSystem& fileSystem)
+    : fileName_(std::move(fileName)), fs_(fileSystem) {}
 
 RecordFile::~RecordFile() {
   CloseRecordFile();
@@ -51,7 +51,6 @@ void RecordFile::CloseRecordFile() {
     fs_.close(fd_);
   }
   fd_ = -1;
-  state_ = HandleState::Closed;
 }
 
 SaveOutcome RecordFile::AppendRecord(const StudentRecord& record) {
@@ -67,7 +66,6 @@ SaveOutcome RecordFile::AppendRecord(const StudentRecord& record) {
     return {SaveStatus::WriteFailed, RecordField::Matricula, errno};
   }
   fd_ = fd;
-  state_ = HandleState::OpenForAppending;
   struct stat status {};
   if (fs_.fstat(fd, &status) != 0) {
     return abandonSave(errno, kNothingWritten);
@@ -103,7 +101,6 @@ SaveOutcome RecordFile::AppendRecord(const StudentRecord& record) {
     }
   }
   fd_ = -1;
-  state_ = HandleState::Closed;
   if (fs_.close(fd) != 0) {
     const int error = errno;
     cutBackClosedFile(recordStart);
@@ -120,7 +117,6 @@ SaveOutcome RecordFile::abandonSave(int error, off_t recordStart) {
   }
   fs_.close(fd_);
   fd_ = -1;
-  state_ = HandleState::Closed;
   return {SaveStatus::WriteFailed, RecordField::Matricula, error};
 }
 
@@ -147,16 +143,15 @@ int RecordFile::syncFolder() {
   return error;
 }
 
-FindOutcome RecordFile::FindRecord(std::u16string_view matricula, StudentRecord& lastRead) {
+FindOutcome RecordFile::FindRecord(std::u16string_view matricula) {
   CloseRecordFile();
   const int fd = fs_.open(fileName_.c_str(), kReadFlags, 0);
   if (fd < 0) {
     const int error = errno;
     // No file yet is the same as an empty one: no record.
-    return error == ENOENT ? FindOutcome{} : FindOutcome{FindStatus::ReadFailed, error};
+    return error == ENOENT ? FindOutcome{} : FindOutcome{FindStatus::ReadFailed, error, {}};
   }
   fd_ = fd;
-  state_ = HandleState::OpenForReading;
   struct stat status {};
   if (fs_.fstat(fd, &status) != 0) {
     return abandonLookup(errno);
@@ -166,21 +161,22 @@ FindOutcome RecordFile::FindRecord(std::u16string_view matricula, StudentRecord&
     return abandonLookup(S_ISDIR(status.st_mode) ? EISDIR : EINVAL);
   }
 
-  LookupResult result = lookUpRecord(fs_, fd, encodeWindows1252(matricula), tuning_);
-  if (result.status != FindStatus::Found) {
+  const LookupResult result = findFirstRecord(fs_, fd, encodeWindows1252(matricula));
+  if (!result.found) {
     CloseRecordFile();
-    return {result.status, result.error};
+    return result.error == 0 ? FindOutcome{}
+                             : FindOutcome{FindStatus::ReadFailed, result.error, {}};
   }
-  auto& fields = result.fields;
-  lastRead = {decodeWindows1252(fields[0]), decodeWindows1252(fields[1]),
-              decodeWindows1252(fields[2]), decodeWindows1252(fields[3]),
-              decodeWindows1252(fields[4])};
-  return {FindStatus::Found, 0};
+  const auto& fields = result.found->fields;
+  return {FindStatus::Found,
+          0,
+          {decodeWindows1252(fields[0]), decodeWindows1252(fields[1]), decodeWindows1252(fields[2]),
+           decodeWindows1252(fields[3]), decodeWindows1252(fields[4])}};
 }
 
 FindOutcome RecordFile::abandonLookup(int error) {
   CloseRecordFile();
-  return {FindStatus::ReadFailed, error};
+  return {FindStatus::ReadFailed, error, {}};
 }
 
 }  // namespace records

@@ -4,37 +4,10 @@
 #include <string_view>
 
 #include "FileSystem.h"
-#include "LookupTuning.h"
+#include "RecordOutcome.h"
 #include "StudentRecord.h"
 
 namespace records {
-
-enum class HandleState { Closed, OpenForAppending, OpenForReading };
-
-enum class SaveStatus {
-  Saved,             // the record is on disk, synced, and the handle is closed
-  FieldNotStorable,  // `field` holds a character the file cannot store and read back as typed
-                     // (a double quote, CR, LF, or one outside Windows-1252); nothing was written
-  WriteFailed,       // the file could not be opened, written or synced (`error` is the errno); the
-                     // bytes this save wrote were cut off again, so no partial record remains
-};
-
-struct SaveOutcome {
-  SaveStatus status = SaveStatus::Saved;
-  RecordField field = RecordField::Matricula;  // with FieldNotStorable
-  int error = 0;                               // with WriteFailed
-};
-
-enum class FindStatus {
-  Found,     // the first record with the matricula stands in the caller's record; handle left open
-  NotFound,  // no such record, or no "archivo.txt" at all; handle closed
-  ReadFailed,  // the file exists but cannot be read (`error` is the errno); handle closed
-};
-
-struct FindOutcome {
-  FindStatus status = FindStatus::NotFound;
-  int error = 0;
-};
 
 // The one program-wide owner of the shared handle on the record file. Every operation first closes
 // the handle; a save opens it for appending and closes it again; a lookup that finds its record
@@ -50,7 +23,7 @@ class RecordFile {
   static constexpr std::string_view kDefaultFileName = "archivo.txt";
 
   explicit RecordFile(std::string fileName = std::string(kDefaultFileName),
-                      FileSystem& fileSystem = posixFileSystem(), LookupTuning tuning = {});
+                      FileSystem& fileSystem = posixFileSystem());
   ~RecordFile();
   RecordFile(const RecordFile&) = delete;
   RecordFile& operator=(const RecordFile&) = delete;
@@ -61,15 +34,10 @@ class RecordFile {
   SaveOutcome AppendRecord(const StudentRecord& record);
 
   // Reads records from the start of the file until one's matricula equals `matricula` exactly
-  // (same length, same characters; no trimming or case folding) and puts that record in
-  // `lastRead`. Records passed over are not turned into text, so after a miss `lastRead` keeps
-  // what it held; nothing reads it then.
-  FindOutcome FindRecord(std::u16string_view matricula, StudentRecord& lastRead);
+  // (same length, same characters; no trimming or case folding) and returns that record.
+  FindOutcome FindRecord(std::u16string_view matricula);
 
   void CloseRecordFile();
-
-  HandleState handleState() const { return state_; }
-  int descriptor() const { return fd_; }  // -1 when closed
 
  private:
   SaveOutcome abandonSave(int error, off_t recordStart);
@@ -79,9 +47,7 @@ class RecordFile {
 
   std::string fileName_;
   FileSystem& fs_;
-  LookupTuning tuning_;
-  HandleState state_ = HandleState::Closed;
-  int fd_ = -1;
+  int fd_ = -1;  // the shared handle: open for appending during a save, for reading after a match
 };
 
 }  // namespace records

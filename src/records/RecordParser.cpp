@@ -1,11 +1,9 @@
 #include "RecordParser.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include <algorithm>
 #include <utility>
+
+#include "WellFormedScan.h"
 
 namespace records {
 namespace {
@@ -17,38 +15,10 @@ constexpr bool isDelimiter(char byte) {
   return byte == ',' || byte == '\r' || byte == '\n';
 }
 
-// The position of the first byte in [from, count) that is `stop` or a line end, or `count`.
-// Fields are short, so 16 bytes at a time with SSE2 (every x86-64 has it) is the sweet spot.
-std::size_t findStop(const char* bytes, std::size_t from, std::size_t count, char stop) {
-  std::size_t index = from;
-#if defined(__SSE2__)
-  const __m128i stops = _mm_set1_epi8(stop);
-  const __m128i carriageReturns = _mm_set1_epi8('\r');
-  const __m128i lineFeeds = _mm_set1_epi8('\n');
-  for (; index + 16 <= count; index += 16) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + index));
-    const __m128i hits = _mm_or_si128(
-        _mm_cmpeq_epi8(chunk, stops),
-        _mm_or_si128(_mm_cmpeq_epi8(chunk, carriageReturns), _mm_cmpeq_epi8(chunk, lineFeeds)));
-    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
-    if (mask != 0) {
-      return index + static_cast<std::size_t>(__builtin_ctz(mask));
-    }
-  }
-#endif
-  while (index < count) {
-    const char byte = bytes[index];
-    if (byte == stop || byte == '\r' || byte == '\n') {
-      break;
-    }
-    ++index;
-  }
-  return index;
-}
-
 }  // namespace
 
-RecordParser::RecordParser(std::string key) : key_(std::move(key)) {}
+RecordParser::RecordParser(std::string key, std::uint64_t startOffset)
+    : key_(std::move(key)), offset_(startOffset) {}
 
 // Notes where the matricula read so far first leaves the key (a byte beyond its end counts).
 void RecordParser::compareWithKey(const char* bytes, std::size_t count) {
@@ -84,6 +54,7 @@ void RecordParser::endField() {
   mismatchAt_ = kNone;
   if (++fieldIndex_ == fields_.size()) {
     fieldIndex_ = 0;
+    recordEnded_ = true;
     matchPending_ = recordMatches_;
     recordMatches_ = false;
   }
@@ -115,13 +86,24 @@ bool RecordParser::settleMatch(std::uint64_t end) {
   return matched_;
 }
 
+bool RecordParser::feed(std::string_view bytes) {
+  run(bytes, Stop::AtMatch);
+  return matched_;
+}
+
+std::size_t RecordParser::feedRecord(std::string_view bytes) {
+  return run(bytes, Stop::AtRecordEnd);
+}
+
 // One switch over the states, each case short: the per-byte path of a 1 GiB lookup runs through
 // here, and splitting the cases into functions measured 1.6 times slower.
-bool RecordParser::feed(std::string_view bytes) {
+std::size_t RecordParser::run(std::string_view bytes, Stop until) {
   const char* data = bytes.data();
   const std::size_t count = bytes.size();
   std::size_t index = 0;
-  while (index < count && !matched_) {
+  recordEnded_ = false;
+  while (index < count && !matched_ &&
+         !(until == Stop::AtRecordEnd && recordEnded_ && state_ == State::FieldStart)) {
     switch (state_) {
       case State::FieldStart: {
         const char byte = data[index];
@@ -138,7 +120,7 @@ bool RecordParser::feed(std::string_view bytes) {
         break;
       }
       case State::Unquoted: {
-        const std::size_t stop = findStop(data, index, count, ',');
+        const std::size_t stop = findFieldStop(data, index, count, ',');
         appendValue(data + index, stop - index);
         index = stop;
         if (index < count) {
@@ -147,7 +129,7 @@ bool RecordParser::feed(std::string_view bytes) {
         break;
       }
       case State::Quoted: {
-        const std::size_t stop = findStop(data, index, count, '"');
+        const std::size_t stop = findFieldStop(data, index, count, '"');
         appendValue(data + index, stop - index);
         index = stop;
         if (index == count) {
@@ -194,7 +176,7 @@ bool RecordParser::feed(std::string_view bytes) {
     }
   }
   offset_ += index;
-  return matched_;
+  return index;
 }
 
 bool RecordParser::finish() {
@@ -224,16 +206,16 @@ std::string RecordParser::completion() const {
     case State::FieldStart:
       break;  // no field open: only the missing ones are added
     case State::Quoted:
-      bytes = "\"\r\n";
+      bytes.append("\"\r\n");
       ++nextField;
       break;
     case State::QuotePending:
     case State::Unquoted:
-      bytes = "\r\n";
+      bytes.append("\r\n");
       ++nextField;
       break;
     case State::AfterCarriageReturn:
-      bytes = "\n";  // the field ended with its CR; the LF makes the writer's own line end
+      bytes.append("\n");  // the field ended with its CR; the LF makes the writer's own line end
       break;
   }
   for (; nextField % fields_.size() != 0; ++nextField) {

@@ -8,9 +8,11 @@
 
 namespace records {
 
-// Reads the bytes of the record file as a stream of fields, five to a record, and stops at the
-// first complete record whose matricula's bytes equal a key. The bytes may come in blocks of any
-// size; a field may straddle blocks. Memory stays bounded: only the matching record is kept.
+// The definition of a record in the record file: reads its bytes as a stream of fields, five to a
+// record, and stops at the first complete record whose matricula's bytes equal a key. The bytes
+// may come in blocks of any size; a field may straddle blocks. Memory stays bounded: only the
+// matching record is kept. The reader's faster way through well-formed stretches must agree with
+// it on every input.
 //
 // A line as the writer produces it ("text" CR LF) gives the text between the quotes. Lines the
 // writer never produces (a hand-edited file) read as follows:
@@ -24,15 +26,20 @@ namespace records {
 // - any other field runs to the next comma or line end, trailing blanks included;
 // - a file that ends before a record's fifth field is complete (a missing field, or a quoted field
 //   with neither closing quote nor line end) ends the data there.
-// Every field value is therefore one contiguous run of the file's bytes, so a field equal to the
-// key contains the key's bytes: a file without them holds no match.
 class RecordParser {
  public:
-  explicit RecordParser(std::string key);
+  // Starts at a record boundary, `startOffset` bytes into the file.
+  explicit RecordParser(std::string key, std::uint64_t startOffset = 0);
 
   // Reads the next bytes of the file. Returns true once they complete the matching record; then
   // nothing more is read.
   bool feed(std::string_view bytes);
+  // Reads the next bytes up to the end of the record in progress (its line end included) or of a
+  // matching one, and returns how many it took: all of them when neither ends in them.
+  std::size_t feedRecord(std::string_view bytes);
+  bool matched() const { return matched_; }
+  // No byte of a record has been read since the last one ended.
+  bool atRecordStart() const { return state_ == State::FieldStart && fieldIndex_ == 0; }
   // Tells the parser that the file ends here. Returns true when a matching record is complete.
   bool finish();
 
@@ -50,6 +57,7 @@ class RecordParser {
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
   enum class State { FieldStart, Quoted, QuotePending, Unquoted, AfterCarriageReturn };
+  enum class Stop { AtMatch, AtRecordEnd };
 
   // Most fields are neither a matricula nor part of the match: they only count their bytes.
   void appendValue(const char* bytes, std::size_t count) {
@@ -62,6 +70,7 @@ class RecordParser {
     }
     length_ += count;
   }
+  std::size_t run(std::string_view bytes, Stop until);
   void compareWithKey(const char* bytes, std::size_t count);
   void rollBackValue(std::size_t length);
   void endField();
@@ -76,6 +85,7 @@ class RecordParser {
   std::size_t mismatchAt_ = kNone;  // first position where the matricula leaves the key
   std::size_t quoteMark_ = 0;       // value length before a quote that may close the field
   bool matchPending_ = false;       // a matching record waits only for the LF after its CR
+  bool recordEnded_ = false;        // the fifth field of a record ended in the current feed
   bool matched_ = false;
   std::uint64_t offset_ = 0;  // file offset of the first byte of the next block
   std::uint64_t matchEnd_ = 0;

@@ -45,14 +45,13 @@ frmvista::frmvista() {
 }
 
 void frmvista::cmdprocesar_Click() {
-  const FindOutcome outcome =
-      RecordFile::shared().FindRecord(app::toU16(txtmat->text()), lastRead_);
+  const FindOutcome outcome = RecordFile::shared().FindRecord(app::toU16(txtmat->text()));
   switch (outcome.status) {
     case FindStatus::Found:
-      txtnom->setText(app::fromU16(lastRead_.nombre));
-      txtdir->setText(app::fromU16(lastRead_.direccion));
-      txttel->setText(app::fromU16(lastRead_.telefono));
-      txtsta->setText(app::fromU16(lastRead_.status));
+      txtnom->setText(app::fromU16(outcome.record.nombre));
+      txtdir->setText(app::fromU16(outcome.record.direccion));
+      txttel->setText(app::fromU16(outcome.record.telefono));
+      txtsta->setText(app::fromU16(outcome.record.status));
       app::Announce(*this, Label2->text() + u' ' + txtnom->text());
       break;
     case FindStatus::NotFound:

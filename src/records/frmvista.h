@@ -2,8 +2,6 @@
 
 #include <QWidget>
 
-#include "StudentRecord.h"
-
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -13,7 +11,8 @@ namespace records {
 
 // The record viewer. "Procesar" looks the typed matricula up in the record file and shows the
 // other four fields of the first record that has it; a matricula that is not stored is told by
-// nothing changing. The result boxes are ordinary boxes that nothing reads back.
+// nothing changing. The result boxes are ordinary boxes that nothing reads back. The screen keeps
+// no copy of the records a lookup reads: only a match is ever shown, and nothing else reads them.
 class frmvista : public QWidget {
   Q_OBJECT
 
@@ -44,10 +43,6 @@ class frmvista : public QWidget {
   QPushButton* cmdborrar;
   QFrame* Line1;
   QFrame* Line2;
-
-  // The five texts a lookup reads the record it finds into. A miss leaves them as they were;
-  // only a match copies them into the boxes.
-  StudentRecord lastRead_;
 };
 
 }  // namespace records

@@ -1,12 +1,14 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <random>
 #include <string>
 #include <vector>
 
-#include "ByteSearch.h"
 #include "RecordFile.h"
 #include "RecordParser.h"
+#include "RecordReader.h"
 #include "RecordTail.h"
 #include "ReferenceReader.h"
 #include "TestFiles.h"
@@ -20,6 +22,20 @@ using testing::fdInfo;
 using testing::ReferenceReader;
 using testing::TempFolder;
 using testing::writeBytes;
+
+// Records as the program writes them, long enough that the reader classifies them 64 bytes at a
+// time before reaching what follows.
+std::string wellFormed(int records) {
+  std::string bytes;
+  for (int record = 0; record < records; ++record) {
+    for (const char* field : {"2019-0487", "Ana Vega", "Calle 5, No. 12", "555-0101", "activo"}) {
+      bytes += '"' + std::string(field) + "\"\r\n";
+    }
+  }
+  return bytes;
+}
+
+const std::string kPadding = wellFormed(3);
 
 struct ReadRow {
   const char* behaviour;
@@ -107,7 +123,80 @@ const ReadRow kReadRows[] = {
      "\"\0\x81\xFF\"\r\nb\r\nc\r\nd\r\ne\r\n"s,
      "\0\x81\xFF"s,
      {{"\0\x81\xFF"s, "b", "c", "d", "e"}}},
+    // Where the well-formed stretches of a longer file meet what is not.
+    {"key on the file's first line",
+     "\"k\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n\"e\"\r\n" + kPadding,
+     "k",
+     {{"k", "b", "c", "d", "e"}}},
+    {"key line across two chunks",
+     "\"2019-04870\"\r\n\"Ana Vega\"\r\n\"Calle 5, No. 1\"\r\n\"555-0101\"\r\n\"\"\r\n"
+     "\"2019-0486\"\r\n\"b\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n" +
+         kPadding,
+     "2019-0486",
+     {{"2019-0486", "b", "", "", ""}}},
+    {"key as another field of well-formed records", kPadding + kPadding, "activo", std::nullopt},
+    {"key as a matricula after another field's copy of it",
+     kPadding + "\"x\"\r\n\"activo\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n\"activo\"\r\n\"y\"\r\n\"\"\r\n\"\""
+                "\r\n\"\"\r\n",
+     "activo",
+     {{"activo", "y", "", "", ""}}},
+    {"two fields on one line just before a key line",
+     kPadding +
+         "\"x\",\"k\"\r\n\"k\"\r\n\"c\"\r\n\"d\"\r\n\"k\"\r\n\"f\"\r\n\"g\"\r\n\"h\"\r\n\"i\"\r\n" +
+         kPadding,
+     "k",
+     {{"k", "f", "g", "h", "i"}}},
+    {"unquoted field and a comma on a line ending in a quote",
+     kPadding +
+         "x,k\"\r\n\"k\"\r\n\"c\"\r\n\"d\"\r\n\"k\"\r\n\"f\"\r\n\"g\"\r\n\"h\"\r\n\"i\"\r\n" +
+         kPadding,
+     "k",
+     {{"k", "f", "g", "h", "i"}}},
+    {"lone CR after a closing quote at the end of a chunk",
+     "\"2019-04870\"\r\n\"Ana Vega\"\r\n\"Calle 5, No. 1\"\r\n\"555-0101\"\r\n\"\"\r\n"
+     "\"a\"\rcd\"\r\n\"k\"\r\n\"c\"\r\n\"d\"\r\n\"k\"\r\n\"f\"\r\n\"g\"\r\n\"h\"\r\n\"i\"\r\n" +
+         kPadding,
+     "k",
+     {{"k", "f", "g", "h", "i"}}},
+    {"closing quote and a comma at the end of a chunk",
+     "\"2019-04870\"\r\n\"Ana Vega\"\r\n\"Calle 5, No. 1\"\r\n\"555-0101\"\r\n\"\"\r\n"
+     "\"ab\",c\"\r\n\"k\"\r\n\"c\"\r\n\"d\"\r\n\"k\"\r\n\"f\"\r\n\"g\"\r\n\"h\"\r\n\"i\"\r\n" +
+         kPadding,
+     "k",
+     {{"k", "f", "g", "h", "i"}}},
+    {"record ending in a comma before well-formed lines",
+     kPadding + "\"a\",\"b\",\"c\",\"d\",\"e\",\"k\"\r\n\"1\"\r\n\"2\"\r\n\"3\"\r\n\"4\"\r\n" +
+         kPadding,
+     "k",
+     {{"k", "1", "2", "3", "4"}}},
+    {"line of one quote at the start of a chunk is an empty field",
+     "\"2019-04870\"\r\n\"Ana Vega\"\r\n\"Calle 5, No. 12\"\r\n\"555-0101\"\r\n\"abc\"\r\n"
+     "\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n\"e\"\r\n" +
+         kPadding,
+     "",
+     {{"", "b", "c", "d", "e"}}},
+    {"key line cut by the end of the file", kPadding + "\"k\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n\"e",
+     "k", std::nullopt},
 };
+
+// The reader by one route over `file`, on a real file, read `block` bytes at a time.
+LookupResult lookUp(const std::string& file, const std::optional<std::string>& key, ReadRoute route,
+                    std::size_t block) {
+  const TempFolder folder;
+  const std::string path = folder.file("archivo.txt");
+  writeBytes(path, file);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  EXPECT_GE(fd, 0);
+  LookupResult result = findFirstRecord(posixFileSystem(), fd, key, {route, block});
+  if (result.found) {
+    EXPECT_EQ(fdInfo(fd, "pos", 10), static_cast<long long>(result.found->end));
+  }
+  ::close(fd);
+  return result;
+}
+
+constexpr ReadRoute kRoutes[] = {ReadRoute::Fast, ReadRoute::FastAvx2, ReadRoute::FastPortable,
+                                 ReadRoute::ExactOnly};
 
 TEST(RecordReader, IrregularLinesReadAsPinned) {
   for (const ReadRow& row : kReadRows) {
@@ -133,6 +222,17 @@ TEST(RecordReader, IrregularLinesReadAsPinned) {
         }
       }
       EXPECT_EQ(referenceMatched, row.found.has_value()) << row.behaviour;
+      // Every route of the reader agrees with the parser.
+      for (const ReadRoute route : kRoutes) {
+        const LookupResult result = lookUp(row.file, row.key, route, block);
+        EXPECT_EQ(result.error, 0) << row.behaviour;
+        EXPECT_EQ(result.found.has_value(), row.found.has_value())
+            << row.behaviour << ", block " << block << ", route " << static_cast<int>(route);
+        if (result.found && row.found) {
+          EXPECT_EQ(result.found->fields, *row.found) << row.behaviour;
+          EXPECT_EQ(result.found->end, parser.matchEnd()) << row.behaviour;
+        }
+      }
     }
   }
 }
@@ -175,16 +275,13 @@ std::string keyFor(std::mt19937& random, const std::vector<testing::ReferenceRec
   return key;
 }
 
-// The fast lookup, the plain sequential parser and the reference reader give one answer, at any
-// read size: the same record, the handle at the same place.
-TEST(RecordReader, FastLookupAgreesWithSequentialReaders) {
-  TempFolder folder;
-  const std::string path = folder.file("archivo.txt");
+// Every route of the reader and the reference reader give one answer, at any read size: the same
+// record, the handle at the same place.
+TEST(RecordReader, EveryRouteAgreesWithTheReferenceReader) {
   std::mt19937 random(20261207);
   int found = 0;
   for (int round = 0; round < 1500; ++round) {
     const std::string file = irregularFile(random);
-    writeBytes(path, file);
     const auto records = ReferenceReader(file).records();
     const std::string key = keyFor(random, records);
     std::optional<testing::ReferenceRecord> expected;
@@ -196,16 +293,13 @@ TEST(RecordReader, FastLookupAgreesWithSequentialReaders) {
     }
     found += expected ? 1 : 0;
     const std::size_t block = random() % 2 == 0 ? 1 + random() % 9 : 17 + random() % 80;
-    for (const auto route : {LookupRoute::ScanFirst, LookupRoute::ParseOnly}) {
-      RecordFile lookup(path, posixFileSystem(), {route, block});
-      StudentRecord lastRead;
-      const FindStatus status = lookup.FindRecord(decodeWindows1252(key), lastRead).status;
-      ASSERT_EQ(status, expected ? FindStatus::Found : FindStatus::NotFound)
+    for (const ReadRoute route : kRoutes) {
+      const LookupResult result = lookUp(file, key, route, block);
+      ASSERT_EQ(result.found.has_value(), expected.has_value())
           << ::testing::PrintToString(file) << " key " << ::testing::PrintToString(key);
       if (expected) {
-        EXPECT_EQ(lastRead.nombre, decodeWindows1252(expected->fields[1]));
-        EXPECT_EQ(lastRead.status, decodeWindows1252(expected->fields[4]));
-        EXPECT_EQ(fdInfo(lookup.descriptor(), "pos", 10), static_cast<long long>(expected->end));
+        EXPECT_EQ(result.found->fields, expected->fields);
+        EXPECT_EQ(result.found->end, expected->end);
       }
     }
   }
@@ -221,43 +315,12 @@ TEST(RecordReader, KeyBytesInsideOtherFieldsDoNotMislead) {
              "\"2019-048710\"\r\n\"2019-04871\"\r\n\"x 2019-04871\"\r\n\"\"\r\n\"\"\r\n"
              "\"B\"\r\n\"a\"\r\n\"2019-04871\"\r\n\"2019-04871\"\r\n\"2019-04871\"\r\n"
              "\"2019-04871\"\r\n\"found\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n");
-  RecordFile lookup(path, posixFileSystem(), {LookupRoute::ScanFirst, 7});
-  StudentRecord lastRead;
-  ASSERT_EQ(lookup.FindRecord(u"2019-04871", lastRead).status, FindStatus::Found);
-  EXPECT_EQ(lastRead.nombre, u"found");
-  EXPECT_EQ(lookup.FindRecord(u"2019-0487", lastRead).status, FindStatus::NotFound);
-  EXPECT_EQ(lookup.FindRecord(u"x 2019-04871", lastRead).status, FindStatus::NotFound);
-}
-
-TEST(ByteSearch, EveryKernelAgreesWithThePlainSearch) {
-  std::mt19937 random(7);
-  for (int round = 0; round < 3000; ++round) {
-    std::string haystack(random() % 400, 'a');
-    for (char& byte : haystack) {
-      byte = "ab\"\xFF"[random() % 4];
-    }
-    std::string needle(1 + random() % 6, 'a');
-    for (char& byte : needle) {
-      byte = "ab\"\xFF"[random() % 4];
-    }
-    const std::size_t expected = haystack.find(needle);
-    for (const auto kernel :
-         {SearchKernel::Fastest, SearchKernel::Avx2, SearchKernel::Sse2, SearchKernel::Portable}) {
-      ASSERT_EQ(findBytes(haystack, needle, kernel), expected)
-          << haystack << " / " << needle << " kernel " << static_cast<int>(kernel);
-    }
-  }
-}
-
-TEST(ByteSearch, FindsTheNeedleAtEveryPlaceOfALongBlock) {
-  const std::string needle = "2019-04871";
-  for (std::size_t at = 0; at + needle.size() <= 300; ++at) {
-    std::string haystack(300, '2');
-    haystack.replace(at, needle.size(), needle);
-    for (const auto kernel : {SearchKernel::Avx2, SearchKernel::Sse2}) {
-      EXPECT_EQ(findBytes(haystack, needle, kernel), haystack.find(needle)) << at;
-    }
-  }
+  RecordFile lookup(path);
+  const FindOutcome outcome = lookup.FindRecord(u"2019-04871");
+  ASSERT_EQ(outcome.status, FindStatus::Found);
+  EXPECT_EQ(outcome.record.nombre, u"found");
+  EXPECT_EQ(lookup.FindRecord(u"2019-0487").status, FindStatus::NotFound);
+  EXPECT_EQ(lookup.FindRecord(u"x 2019-04871").status, FindStatus::NotFound);
 }
 
 struct TailRow {
@@ -282,21 +345,30 @@ const TailRow kTailRows[] = {
     {"blanks after a whole record", "\"a\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n\"e\"\r\n  ", ""},
 };
 
+// checkTail, and each route after well-formed records read 64 bytes at a time.
 TEST(RecordTail, CompletesATornRecordSoThatTheNextOneStartsInStep) {
   TempFolder folder;
   const std::string path = folder.file("archivo.txt");
   const std::string next = "\"N-2\"\r\n\"Luis\"\r\n\"\"\r\n\"\"\r\n\"x\"\r\n";
   for (const TailRow& row : kTailRows) {
-    writeBytes(path, row.file);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    ASSERT_GE(fd, 0);
-    const RecordTail tail = checkTail(posixFileSystem(), fd, 0);
-    ::close(fd);
-    EXPECT_EQ(tail.error, 0) << row.behaviour;
-    EXPECT_EQ(tail.end, row.file.size()) << row.behaviour;
-    EXPECT_EQ(tail.completion, row.completion) << row.behaviour;
-
-    const std::string saved = row.file + tail.completion + next;
+    for (const std::string& before : {std::string(), kPadding}) {
+      const std::string file = before + row.file;
+      writeBytes(path, file);
+      const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+      ASSERT_GE(fd, 0);
+      std::vector<RecordTail> tails = {checkTail(posixFileSystem(), fd, 0)};
+      for (const ReadRoute route : kRoutes) {
+        tails.push_back(readTail(posixFileSystem(), fd, 0, {route, 7}));
+      }
+      tails.push_back(readTail(posixFileSystem(), fd, before.size()));
+      ::close(fd);
+      for (const RecordTail& tail : tails) {
+        EXPECT_EQ(tail.error, 0) << row.behaviour;
+        EXPECT_EQ(tail.end, file.size()) << row.behaviour;
+        EXPECT_EQ(tail.completion, row.completion) << row.behaviour << " after " << before.size();
+      }
+    }
+    const std::string saved = row.file + row.completion + next;
     const auto records = ReferenceReader(saved).records();
     ASSERT_FALSE(records.empty()) << row.behaviour;
     EXPECT_EQ(records.back().fields, (std::array<std::string, 5>{"N-2", "Luis", "", "", "x"}))

@@ -10,7 +10,6 @@
 #include "ShellHarness.h"
 
 using app::ScreenId;
-using records::HandleState;
 using records::RecordFile;
 using testsupport::ShellHarness;
 
@@ -96,7 +95,7 @@ class RecordScreensTest : public QObject {
     QCOMPARE(fileBytes().toHex(' '), kExample.toHex(' '));
     QCOMPARE(harness_.messageTexts(), QStringList{kSaved});
     QCOMPARE(boxTexts(ScreenId::Ingreso), typed);  // kept, so a second click saves it again
-    QCOMPARE(RecordFile::shared().handleState(), HandleState::Closed);
+    QCOMPARE(descriptorsOnTheRecordFile(), 0);
   }
 
   void grabarTwiceWithEmptyBoxesStoresTwoEmptyRecords() {
@@ -157,7 +156,7 @@ class RecordScreensTest : public QObject {
     const QString shown = harness_.messages().front().text;
     const QString lead = QStringLiteral("No se pudo grabar el registro en archivo.txt: ");
     QVERIFY2(shown.startsWith(lead) && shown.size() > lead.size(), qPrintable(shown));
-    QCOMPARE(RecordFile::shared().handleState(), HandleState::Closed);
+    QCOMPARE(descriptorsOnTheRecordFile(), 0);
     QCOMPARE(descriptorsOnTheRecordFile(), 0);
   }
 
@@ -192,7 +191,6 @@ class RecordScreensTest : public QObject {
   void aMissAfterAHitKeepsTheRecordShownAndClosesTheFile() {
     QVERIFY(writeFile(kExample));
     findTheExampleOnTheViewer();
-    QCOMPARE(RecordFile::shared().handleState(), HandleState::OpenForReading);
     QCOMPARE(descriptorsOnTheRecordFile(), 1);
     box(ScreenId::Vista, "txtmat")->setText("Z-9");
     click(ScreenId::Vista, "cmdprocesar");
@@ -223,7 +221,7 @@ class RecordScreensTest : public QObject {
     click(ScreenId::Vista, "cmdprocesar");
     QCOMPARE(boxTexts(ScreenId::Vista), before);
     QVERIFY(harness_.messages().empty());
-    QCOMPARE(RecordFile::shared().handleState(), HandleState::Closed);
+    QCOMPARE(descriptorsOnTheRecordFile(), 0);
   }
 
   void anUnreadableFileIsReportedAndChangesNothingElse() {
@@ -243,7 +241,7 @@ class RecordScreensTest : public QObject {
     findTheExampleOnTheViewer();
     click(ScreenId::Vista, "cmdborrar");
     QCOMPARE(boxTexts(ScreenId::Vista), QStringList(5, QString()));
-    QCOMPARE(RecordFile::shared().handleState(), HandleState::OpenForReading);
+    QCOMPARE(descriptorsOnTheRecordFile(), 1);
   }
 
   void visualizarClosesAFileThatALookupLeftOpen() {
@@ -252,7 +250,7 @@ class RecordScreensTest : public QObject {
     click(ScreenId::Vista, "cmdatras");
     QCOMPARE(descriptorsOnTheRecordFile(), 1);  // going back does not close it
     click(ScreenId::Ingreso, "cmdvizualizar");
-    QCOMPARE(RecordFile::shared().handleState(), HandleState::Closed);
+    QCOMPARE(descriptorsOnTheRecordFile(), 0);
     QCOMPARE(descriptorsOnTheRecordFile(), 0);
     QCOMPARE(ShellHarness::loadedScreens(), std::vector<ScreenId>{ScreenId::Vista});
   }
@@ -261,7 +259,7 @@ class RecordScreensTest : public QObject {
     QVERIFY(writeFile(kExample));
     findTheExampleOnTheViewer();
     click(ScreenId::Vista, "cmdfin");
-    QCOMPARE(RecordFile::shared().handleState(), HandleState::OpenForReading);
+    QCOMPARE(descriptorsOnTheRecordFile(), 1);
     ShellHarness::returnToEventLoop();
     QCOMPARE(harness_.endCount(), 1);
   }

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "FileSystem.h"
+#include "RecordTail.h"
+
+namespace records {
+
+// The one reader of the record file: what a record is in "archivo.txt" is decided here, by the
+// exact parser (RecordParser), and both questions asked of the file go through it: the first
+// record with a given matricula, and where the data stops.
+//
+// Stretches written by this program (every line a double quote, text without quotes or line ends,
+// a double quote, CR LF) are not parsed byte by byte: the lines that hold exactly the key are found
+// 64 bytes at a time, and which field of its record each one is follows from counting line ends
+// since the last record boundary. Anywhere else the exact parser reads from the last record
+// boundary, and the fast way takes over again at the next one. Both ways give the same answer on
+// every input. Memory stays a few blocks, whatever the size of the file.
+
+// How the reader goes through the file. The program always takes the first; tests and benchmarks
+// compare the others with it.
+enum class ReadRoute {
+  Fast,          // well-formed stretches followed with the processor's widest vector instructions
+  FastAvx2,      // the same with AVX2 (one byte at a time where the processor lacks it)
+  FastPortable,  // the same, one byte at a time
+  ExactOnly,     // the exact parser over every byte
+};
+
+struct ReaderTuning {
+  ReadRoute route = ReadRoute::Fast;
+  // Bytes per read: a block is classified while it is still in the processor's L2 cache. Measured
+  // here, 128 KiB to 512 KiB cost the same; 1 MiB and more, or 32 KiB and less, cost more.
+  std::size_t blockSize = std::size_t{128} * 1024;
+};
+
+struct FoundRecord {
+  std::array<std::string, 5> fields;  // the record's bytes, field by field
+  std::uint64_t end = 0;              // the file offset just past the record, its line end included
+};
+
+struct LookupResult {
+  int error = 0;  // errno when the file could not be read; then nothing was found
+  std::optional<FoundRecord> found;
+};
+
+// Looks the first record whose matricula's bytes are `key` up in the file open for reading on
+// `fd`, read from its first byte (where `fd` must stand). With a match, `fd` is left positioned
+// just past the record. No key (a text the code page cannot hold) matches nothing; the file is
+// still read to its end, so that a read error is reported as for any other key.
+LookupResult findFirstRecord(FileSystem& fileSystem, int fd, const std::optional<std::string>& key,
+                             const ReaderTuning& tuning = {});
+
+// checkTail (RecordTail.h) by the chosen route.
+RecordTail readTail(FileSystem& fileSystem, int fd, std::uint64_t from,
+                    const ReaderTuning& tuning = {});
+
+}  // namespace records

@@ -1,0 +1,189 @@
+#include "WellFormedScan.h"
+
+#include <array>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+namespace records {
+namespace {
+
+constexpr std::size_t kChunk = 64;
+
+std::uint64_t followPortable(WellFormedStretch& stretch, const char* data, std::uint64_t offset,
+                             std::size_t chunks, const KeyProbe& probe) {
+  WellFormedStretch local = stretch;
+  for (std::size_t chunk = 0; chunk < chunks; ++chunk, data += kChunk, offset += kChunk) {
+    ChunkMasks masks;
+    for (std::size_t i = 0; i < kChunk; ++i) {
+      const std::uint64_t bit = std::uint64_t{1} << i;
+      masks.quotes |= data[i] == '"' ? bit : 0;
+      masks.carriageReturns |= data[i] == '\r' ? bit : 0;
+      masks.lineFeeds |= data[i] == '\n' ? bit : 0;
+      if (probe.enabled() && data[i + probe.middleOffset()] == probe.middleByte() &&
+          data[i + probe.closeOffset()] == '"') {
+        masks.keyProbes |= bit;
+      }
+    }
+    const std::uint64_t handover = local.step<RecordEnds::Unknown>(masks, data, offset);
+    if (handover != WellFormedStretch::kGoesOn) {
+      return handover;
+    }
+  }
+  stretch = local;
+  return WellFormedStretch::kGoesOn;
+}
+
+#if defined(__x86_64__)
+
+// Every processor with AVX2 also has POPCNT, LZCNT and BMI, which the bit arithmetic uses.
+#define TALVORA_AVX2 __attribute__((target("avx2,popcnt,lzcnt,bmi")))
+#define TALVORA_AVX512 __attribute__((target("avx512f,avx512bw,popcnt,lzcnt,bmi,bmi2")))
+
+TALVORA_AVX2 inline std::uint64_t equalMask(const char* data, __m256i byte) {
+  const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data));
+  const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + 32));
+  const auto lowBits =
+      static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, byte)));
+  const auto highBits =
+      static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, byte)));
+  return lowBits | (std::uint64_t{highBits} << 32);
+}
+
+TALVORA_AVX2 std::uint64_t followAvx2(WellFormedStretch& stretch, const char* data,
+                                      std::uint64_t offset, std::size_t chunks,
+                                      const KeyProbe& probe) {
+  const __m256i quote = _mm256_set1_epi8('"');
+  const __m256i carriageReturn = _mm256_set1_epi8('\r');
+  const __m256i lineFeed = _mm256_set1_epi8('\n');
+  const __m256i middle = _mm256_set1_epi8(probe.middleByte());
+  const bool probing = probe.enabled();
+  const std::size_t middleOffset = probe.middleOffset();
+  const std::size_t closeOffset = probe.closeOffset();
+  WellFormedStretch local = stretch;
+  for (std::size_t chunk = 0; chunk < chunks; ++chunk, data += kChunk, offset += kChunk) {
+    ChunkMasks masks;
+    masks.quotes = equalMask(data, quote);
+    masks.carriageReturns = equalMask(data, carriageReturn);
+    masks.lineFeeds = equalMask(data, lineFeed);
+    if (probing) {
+      masks.keyProbes =
+          equalMask(data + middleOffset, middle) & equalMask(data + closeOffset, quote);
+    }
+    const std::uint64_t handover = local.step<RecordEnds::Unknown>(masks, data, offset);
+    if (handover != WellFormedStretch::kGoesOn) {
+      return handover;
+    }
+  }
+  stretch = local;
+  return WellFormedStretch::kGoesOn;
+}
+
+// For each field of the line in progress at a chunk's start, which of the chunk's LFs end a fifth
+// field: the first to end field 4, then every fifth.
+constexpr std::array<std::uint64_t, 5> kFifthLineEnds = [] {
+  std::array<std::uint64_t, 5> ends{};
+  for (std::size_t field = 0; field < ends.size(); ++field) {
+    for (std::size_t bit = 4 - field; bit < 64; bit += 5) {
+      ends[field] |= std::uint64_t{1} << bit;
+    }
+  }
+  return ends;
+}();
+
+TALVORA_AVX512 inline std::uint64_t equalMask(const char* data, __m512i byte) {
+  return _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(data), byte);
+}
+
+TALVORA_AVX512 std::uint64_t followAvx512(WellFormedStretch& stretch, const char* data,
+                                          std::uint64_t offset, std::size_t chunks,
+                                          const KeyProbe& probe) {
+  const __m512i quote = _mm512_set1_epi8('"');
+  const __m512i carriageReturn = _mm512_set1_epi8('\r');
+  const __m512i lineFeed = _mm512_set1_epi8('\n');
+  const __m512i middle = _mm512_set1_epi8(probe.middleByte());
+  // Kept in registers: the loop stores nothing the compiler could take for the probe.
+  const bool probing = probe.enabled();
+  const std::size_t middleOffset = probe.middleOffset();
+  const std::size_t closeOffset = probe.closeOffset();
+  WellFormedStretch local = stretch;
+  for (std::size_t chunk = 0; chunk < chunks; ++chunk, data += kChunk, offset += kChunk) {
+    const __m512i bytes = _mm512_loadu_si512(data);
+    ChunkMasks masks;
+    masks.quotes = _mm512_cmpeq_epi8_mask(bytes, quote);
+    masks.carriageReturns = _mm512_cmpeq_epi8_mask(bytes, carriageReturn);
+    masks.lineFeeds = _mm512_cmpeq_epi8_mask(bytes, lineFeed);
+    if (probing) {
+      masks.keyProbes =
+          equalMask(data + middleOffset, middle) & equalMask(data + closeOffset, quote);
+    }
+    // PDEP is fast on every processor with AVX-512 (not on the first AMD ones with AVX2).
+    masks.recordEnds = _pdep_u64(kFifthLineEnds[local.field()], masks.lineFeeds);
+    const std::uint64_t handover = local.step<RecordEnds::Deposited>(masks, data, offset);
+    if (handover != WellFormedStretch::kGoesOn) {
+      return handover;
+    }
+  }
+  stretch = local;
+  return WellFormedStretch::kGoesOn;
+}
+
+bool hasAvx2() {
+  static const bool supported = __builtin_cpu_supports("avx2") &&
+                                __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi");
+  return supported;
+}
+
+bool hasAvx512() {
+  static const bool supported =
+      hasAvx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+  return supported;
+}
+
+#endif
+
+}  // namespace
+
+std::uint64_t followStretch(WellFormedStretch& stretch, const char* data, std::uint64_t offset,
+                            std::size_t chunks, const KeyProbe& probe, ScanKernel kernel) {
+#if defined(__x86_64__)
+  if (kernel == ScanKernel::Fastest && hasAvx512()) {
+    return followAvx512(stretch, data, offset, chunks, probe);
+  }
+  if (kernel != ScanKernel::Portable && hasAvx2()) {
+    return followAvx2(stretch, data, offset, chunks, probe);
+  }
+#endif
+  return followPortable(stretch, data, offset, chunks, probe);
+}
+
+// Fields are short, so 16 bytes at a time with SSE2 (every x86-64 has it) is the sweet spot.
+std::size_t findFieldStop(const char* bytes, std::size_t from, std::size_t count, char stop) {
+  std::size_t index = from;
+#if defined(__SSE2__)
+  const __m128i stops = _mm_set1_epi8(stop);
+  const __m128i carriageReturns = _mm_set1_epi8('\r');
+  const __m128i lineFeeds = _mm_set1_epi8('\n');
+  for (; index + 16 <= count; index += 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + index));
+    const __m128i hits = _mm_or_si128(
+        _mm_cmpeq_epi8(chunk, stops),
+        _mm_or_si128(_mm_cmpeq_epi8(chunk, carriageReturns), _mm_cmpeq_epi8(chunk, lineFeeds)));
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+    if (mask != 0) {
+      return index + static_cast<std::size_t>(__builtin_ctz(mask));
+    }
+  }
+#endif
+  while (index < count) {
+    const char byte = bytes[index];
+    if (byte == stop || byte == '\r' || byte == '\n') {
+      break;
+    }
+    ++index;
+  }
+  return index;
+}
+
+}  // namespace records

@@ -1,0 +1,183 @@
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+namespace records {
+
+// The record reader's fast way through stretches of the record file written by this program:
+// every line a double quote, text without quotes or line ends, a double quote, CR LF. This is the
+// one place where the reader looks at many bytes at once. The bytes are sorted, 64 at a time, into
+// the few classes the line structure turns on (double quotes, CRs, LFs), and the structure is
+// followed with bit arithmetic on those masks: which bytes open and close lines, whether every
+// line has the form, and which field of its record each line is, by counting line ends.
+
+// Bit i of each mask stands for byte i of a 64-byte chunk.
+struct ChunkMasks {
+  std::uint64_t quotes = 0;
+  std::uint64_t carriageReturns = 0;
+  std::uint64_t lineFeeds = 0;
+  // Bytes that could open a line holding exactly the key: the byte in the middle of the key and the
+  // closing quote just after it stand where they would.
+  std::uint64_t keyProbes = 0;
+  // The LFs that end a record's fifth field, where the kernel can tell them at once.
+  std::uint64_t recordEnds = 0;
+};
+
+// How a kernel marks lines as the first of their records.
+enum class RecordEnds {
+  Unknown,    // each line with the key's probes is counted on its own
+  Deposited,  // the kernel fills ChunkMasks::recordEnds
+};
+
+// Where the key's probes stand, relative to the opening quote of a line.
+class KeyProbe {
+ public:
+  // No key: no byte is ever marked.
+  KeyProbe() = default;
+  explicit KeyProbe(std::string_view key)
+      : enabled_(true),
+        middleOffset_(key.empty() ? 1 : 1 + key.size() / 2),
+        middleByte_(key.empty() ? '"' : key[key.size() / 2]),
+        closeOffset_(key.size() + 1) {}
+
+  bool enabled() const { return enabled_; }
+  std::size_t middleOffset() const { return middleOffset_; }
+  char middleByte() const { return middleByte_; }
+  std::size_t closeOffset() const { return closeOffset_; }
+  // Bytes that must be readable after the last chunk looked at.
+  std::size_t lookahead() const { return enabled_ ? closeOffset_ : 0; }
+
+ private:
+  bool enabled_ = false;
+  std::size_t middleOffset_ = 0;
+  char middleByte_ = '"';
+  std::size_t closeOffset_ = 0;
+};
+
+// A well-formed stretch followed chunk by chunk from a record boundary, with the line structure
+// carried from one chunk to the next in a few bits. It stops at the first line that holds exactly
+// the key and opens a record, or at the first chunk that breaks the form; then the exact parser
+// takes over, at that line or at the start of the record in progress. A small value: each kernel
+// keeps a copy in registers while it loops.
+class WellFormedStretch {
+ public:
+  static constexpr std::uint64_t kGoesOn = ~std::uint64_t{0};
+
+  // `key` (none: no line holds it) must outlive the stretch.
+  WellFormedStretch(std::uint64_t start, std::optional<std::string_view> key)
+      : start_(start), key_(key.value_or(std::string_view())) {}
+
+  // The start of the record in progress.
+  std::uint64_t boundary() const {
+    if (recordEndChunk_ == kGoesOn) {
+      return start_;
+    }
+    // The line end of the last fifth field in that chunk: the ones after it end other fields.
+    std::uint64_t ends = recordEndLineFeeds_;
+    const unsigned lines = recordEndField_ + static_cast<unsigned>(std::popcount(ends));
+    for (unsigned later = lines % kFieldsPerRecord; later > 0; --later) {
+      ends ^= std::uint64_t{1} << (63 - std::countl_zero(ends));
+    }
+    return recordEndChunk_ + kChunk - static_cast<std::uint64_t>(std::countl_zero(ends));
+  }
+
+  // The field of the line in progress.
+  unsigned field() const { return field_; }
+
+  // Takes the next chunk, at `offset`, whose bytes are `bytes`. Returns where the exact parser
+  // takes over, or kGoesOn. Inlined into each kernel's loop.
+  template <RecordEnds kRecordEnds>
+  [[gnu::always_inline]] std::uint64_t step(const ChunkMasks& masks, const char* bytes,
+                                            std::uint64_t offset) {
+    const std::uint64_t lineStarts = (masks.lineFeeds << 1) | carriedLineFeed_;
+    const std::uint64_t afterReturns = (masks.carriageReturns << 1) | carriedReturn_;
+    const std::uint64_t closingQuotes = masks.quotes & ~lineStarts;
+    const std::uint64_t afterClosingQuotes = (closingQuotes << 1) | carriedClosingQuote_;
+    // Every LF right after a CR and every CR right before a LF; every line opening with a quote;
+    // every CR right after a closing quote and every closing quote right before a CR. Each fault
+    // is marked within its own line.
+    const std::uint64_t faults = (masks.lineFeeds ^ afterReturns) | (lineStarts & ~masks.quotes) |
+                                 (afterClosingQuotes ^ masks.carriageReturns);
+    // Lines known to open a record, when the kernel tells record ends; else every line.
+    const std::uint64_t recordStarts = kRecordEnds == RecordEnds::Deposited
+                                           ? (masks.recordEnds << 1) | carriedRecordEnd_
+                                           : lineStarts;
+    const std::uint64_t keyLines = masks.keyProbes & recordStarts;
+    if ((faults | keyLines) != 0) [[unlikely]] {
+      const std::uint64_t handover = stop(faults, keyLines, masks.lineFeeds, bytes, offset);
+      if (handover != kGoesOn) {
+        return handover;
+      }
+    }
+    carriedLineFeed_ = masks.lineFeeds >> 63;
+    carriedReturn_ = masks.carriageReturns >> 63;
+    carriedClosingQuote_ = closingQuotes >> 63;
+    carriedRecordEnd_ = masks.recordEnds >> 63;
+    const unsigned lines = field_ + static_cast<unsigned>(std::popcount(masks.lineFeeds));
+    const bool recordEnds = lines >= kFieldsPerRecord;
+    recordEndChunk_ = recordEnds ? offset : recordEndChunk_;
+    recordEndLineFeeds_ = recordEnds ? masks.lineFeeds : recordEndLineFeeds_;
+    recordEndField_ = recordEnds ? field_ : recordEndField_;
+    field_ = lines % kFieldsPerRecord;
+    return kGoesOn;
+  }
+
+ private:
+  static constexpr std::uint64_t kChunk = 64;
+  static constexpr unsigned kFieldsPerRecord = 5;
+
+  // A line with the key's probes opens a record and holds the key, before any fault: the exact
+  // parser reads that record. Otherwise a fault sends it back to the record in progress.
+  std::uint64_t stop(std::uint64_t faults, std::uint64_t keyLines, std::uint64_t lineFeeds,
+                     const char* bytes, std::uint64_t offset) const {
+    const std::uint64_t beforeFault =
+        faults == 0 ? ~std::uint64_t{0} : (std::uint64_t{1} << std::countr_zero(faults)) - 1;
+    for (std::uint64_t lines = keyLines & beforeFault; lines != 0; lines &= lines - 1) {
+      const int at = std::countr_zero(lines);
+      const std::uint64_t before = lineFeeds & ((std::uint64_t{1} << at) - 1);
+      const unsigned field =
+          (field_ + static_cast<unsigned>(std::popcount(before))) % kFieldsPerRecord;
+      if (field == 0 && std::memcmp(bytes + at + 1, key_.data(), key_.size()) == 0) {
+        return offset + static_cast<std::uint64_t>(at);
+      }
+    }
+    return faults != 0 ? boundary() : kGoesOn;
+  }
+
+  std::uint64_t start_;
+  std::string_view key_;
+  unsigned field_ = 0;  // the field of the line in progress
+  // The last byte of the chunk before, as if a line had just ended before the stretch.
+  std::uint64_t carriedLineFeed_ = 1;
+  std::uint64_t carriedReturn_ = 0;
+  std::uint64_t carriedClosingQuote_ = 0;
+  std::uint64_t carriedRecordEnd_ = 1;
+  // The last chunk in which a record ended (kGoesOn: none yet), its LFs and the field of the line
+  // in progress at its start.
+  std::uint64_t recordEndChunk_ = kGoesOn;
+  std::uint64_t recordEndLineFeeds_ = 0;
+  unsigned recordEndField_ = 0;
+};
+
+enum class ScanKernel {
+  Fastest,   // the widest comparisons the processor offers: 64 (AVX-512) or 32 (AVX2) bytes at once
+  Avx2,      // 32 bytes at once (one byte at a time where the processor lacks AVX2)
+  Portable,  // one byte at a time
+};
+
+// Follows `stretch` over `chunks` chunks of 64 bytes from `data`, which stands at file offset
+// `offset`. Returns where the exact parser takes over, or WellFormedStretch::kGoesOn when every
+// chunk was well-formed. The bytes up to chunks * 64 + probe.lookahead() must be readable.
+std::uint64_t followStretch(WellFormedStretch& stretch, const char* data, std::uint64_t offset,
+                            std::size_t chunks, const KeyProbe& probe, ScanKernel kernel);
+
+// The position of the first byte in [from, count) that is `stop` or a line end (CR, LF), or
+// `count`. The exact parser's way past the text of a field.
+std::size_t findFieldStop(const char* bytes, std::size_t from, std::size_t count, char stop);
+
+}  // namespace records
