@@ -5,6 +5,7 @@
 
 #include "FileSystem.h"
 #include "LookupTuning.h"
+#include "RecordAppender.h"
 #include "StudentRecord.h"
 
 namespace records {
@@ -15,14 +16,16 @@ enum class SaveStatus {
   Saved,             // the record is on disk, synced, and the handle is closed
   FieldNotStorable,  // `field` holds a character the file cannot store and read back as typed
                      // (a double quote, CR, LF, or one outside Windows-1252); nothing was written
-  WriteFailed,       // the file could not be opened, written or synced (`error` is the errno); the
-                     // bytes this save wrote were cut off again, so no partial record remains
+  WriteFailed,       // the file could not be opened, locked, written or synced, or is no regular
+                     // file (`error` is the errno); the bytes this save wrote were cut off again,
+                     // so no partial record remains
 };
 
 struct SaveOutcome {
   SaveStatus status = SaveStatus::Saved;
   RecordField field = RecordField::Matricula;  // with FieldNotStorable
   int error = 0;                               // with WriteFailed
+  TailRepair repair = TailRepair::None;        // with Saved: whether a torn record was completed
 };
 
 enum class FindStatus {
@@ -41,10 +44,10 @@ struct FindOutcome {
 // leaves it open for reading, positioned just past that record, until the next operation. The
 // file name is resolved against the current working directory at each open.
 //
-// A save is all or nothing: the record is checked and encoded before anything is opened, goes to
-// the file in one write (so two programs appending at once never interleave lines), and is synced
-// before success is reported; any failure cuts off again exactly the bytes this save wrote, so a
-// record that another copy of the program appended meanwhile stays.
+// A save is all or nothing: the record is checked and encoded before anything is opened, then
+// appended as RecordAppender tells: under the file's lock, after completing a torn last record, in
+// one write, synced before success is reported; any failure cuts off again exactly the bytes this
+// save wrote.
 class RecordFile {
  public:
   static constexpr std::string_view kDefaultFileName = "archivo.txt";
@@ -72,9 +75,6 @@ class RecordFile {
   int descriptor() const { return fd_; }  // -1 when closed
 
  private:
-  SaveOutcome abandonSave(int error, off_t recordStart);
-  int syncFolder();
-  void cutBackClosedFile(off_t recordStart);
   FindOutcome abandonLookup(int error);
 
   std::string fileName_;
@@ -82,6 +82,7 @@ class RecordFile {
   LookupTuning tuning_;
   HandleState state_ = HandleState::Closed;
   int fd_ = -1;
+  RecordAppender appender_{fileName_, fs_};
 };
 
 }  // namespace records

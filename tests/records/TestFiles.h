@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "StudentRecord.h"
+
 namespace records::testing {
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
@@ -67,6 +69,21 @@ inline std::string hex(std::string_view bytes) {
     text += kDigits[value & 0xF];
   }
   return text;
+}
+
+// The five lines of a record whose fields are plain ASCII, written out by hand, as the file holds
+// them: each field between double quotes, ending in CR LF.
+inline std::string recordBytes(const StudentRecord& record) {
+  std::string bytes;
+  for (const std::u16string* field :
+       {&record.matricula, &record.nombre, &record.direccion, &record.telefono, &record.status}) {
+    bytes += '"';
+    for (const char16_t c : *field) {
+      bytes += static_cast<char>(c);
+    }
+    bytes += "\"\r\n";
+  }
+  return bytes;
 }
 
 // The descriptors of this process that the operating system shows open on `path`.
