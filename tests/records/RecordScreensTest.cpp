@@ -150,7 +150,7 @@ class RecordScreensTest : public QObject {
   void aFailedSaveIsReportedAndNeverConfirmed() {
     QFETCH(QString, how);
     QVERIFY(how == "folder" ? QDir().mkdir("archivo.txt")
-                            : QFile::link("/dev/full", "archivo.txt"));
+                            : QFile::link("/dev/null", "archivo.txt"));
     QTest::keyClicks(box(ScreenId::Ingreso, "txtmat"), "A-1");
     click(ScreenId::Ingreso, "cmdgrabar");
     QCOMPARE(harness_.messages().size(), std::size_t{1});
