@@ -44,11 +44,6 @@ StudentRecord recordOf(int process, int index) {
           text("555-" + tag), text(index % 2 == 0 ? "activo" : "baja")};
 }
 
-StudentRecord fromFields(const std::array<std::string, 5>& fields) {
-  return {decodeWindows1252(fields[0]), decodeWindows1252(fields[1]), decodeWindows1252(fields[2]),
-          decodeWindows1252(fields[3]), decodeWindows1252(fields[4])};
-}
-
 StudentRecord lookUp(const std::string& path, std::u16string_view matricula) {
   RecordFile file(path);
   StudentRecord found{u"?", u"?", u"?", u"?", u"?"};
@@ -197,7 +192,7 @@ TEST(ConcurrentAppend, EightProcessesAppendingAtOnceLoseAndTearNothing) {
     ASSERT_GE(process, 0);
     ASSERT_LT(process, kProcesses);
     ASSERT_GE(index, next[process]);
-    ASSERT_EQ(fromFields(record.fields), recordOf(process, index));
+    ASSERT_EQ(testing::recordFrom(record.fields), recordOf(process, index));
     next[process] = index + 1;
   }
 }
@@ -306,28 +301,6 @@ TEST(SaveLock, ALockHeldLongerThanTheWaitFailsTheSaveCleanly) {
   EXPECT_EQ(lookUp(path, kMine.matricula), kMine);
 }
 
-// Whether `found` is `whole` as far as a cut kept it: its first fields equal, then one field cut
-// short, then empty fields.
-bool cutFrom(const StudentRecord& found, const StudentRecord& whole) {
-  const std::array<std::u16string, 5> got = {found.matricula, found.nombre, found.direccion,
-                                             found.telefono, found.status};
-  const std::array<std::u16string, 5> want = {whole.matricula, whole.nombre, whole.direccion,
-                                              whole.telefono, whole.status};
-  std::size_t field = 0;
-  while (field < got.size() && got[field] == want[field]) {
-    ++field;
-  }
-  if (field < got.size() && want[field].substr(0, got[field].size()) != got[field]) {
-    return false;
-  }
-  for (++field; field < got.size(); ++field) {
-    if (!got[field].empty()) {
-      return false;
-    }
-  }
-  return true;
-}
-
 // A copy of the program saves records in a loop and reports each confirmation down a pipe; it is
 // killed with SIGKILL at random moments and started again, over and over. In the end every
 // confirmed record is in the file with exactly its fields, every record there is one that was
@@ -375,7 +348,7 @@ TEST(KilledSaves, EveryConfirmedRecordSurvivesRandomKills) {
   std::map<std::u16string, StudentRecord> inFile;
   int torn = 0;
   for (const auto& record : records) {
-    const StudentRecord found = fromFields(record.fields);
+    const StudentRecord found = testing::recordFrom(record.fields);
     inFile.emplace(found.matricula, found);
     if (found == last) {
       continue;
@@ -384,13 +357,13 @@ TEST(KilledSaves, EveryConfirmedRecordSurvivesRandomKills) {
     const std::size_t dash = tag.find('-');
     if (dash == std::string::npos || dash + 1 == tag.size()) {
       // A kill tore the record inside its matricula: nothing else of it survived.
-      ASSERT_TRUE(cutFrom(found, {found.matricula, u"", u"", u"", u""})) << tag;
+      ASSERT_TRUE(testing::cutFrom(found, {found.matricula, u"", u"", u"", u""})) << tag;
       ++torn;
       continue;
     }
     const StudentRecord saved =
         recordOf(std::stoi(tag.substr(0, dash)), std::stoi(tag.substr(dash + 1)));
-    ASSERT_TRUE(found == saved || cutFrom(found, saved)) << tag;
+    ASSERT_TRUE(found == saved || testing::cutFrom(found, saved)) << tag;
     torn += found == saved ? 0 : 1;
   }
   int found = 0;

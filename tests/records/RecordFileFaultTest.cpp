@@ -28,12 +28,12 @@
 #include "RecordFile.h"
 #include "ReferenceReader.h"
 #include "TestFiles.h"
-#include "Windows1252.h"
 
 namespace records {
 namespace {
 
 using testing::Call;
+using testing::cutFrom;
 using testing::descriptorsOn;
 using testing::FaultyFileSystem;
 using testing::fdInfo;
@@ -71,29 +71,6 @@ std::string describe(const char* row, const Failure& failure, int k) {
   return std::string(row) +
          (failure.persistence == Persistence::Once ? ", once " : ", from then on ") +
          std::strerror(failure.error) + ", call " + std::to_string(k);
-}
-
-// Whether `found` is `whole` as far as a cut kept it: its first fields equal, then one field cut
-// short, then empty fields. A record mixed from two records is never so.
-bool cutFrom(const StudentRecord& found, const StudentRecord& whole) {
-  const std::array<const std::u16string*, 5> got = {
-      &found.matricula, &found.nombre, &found.direccion, &found.telefono, &found.status};
-  const std::array<const std::u16string*, 5> want = {
-      &whole.matricula, &whole.nombre, &whole.direccion, &whole.telefono, &whole.status};
-  bool cut = false;
-  for (std::size_t field = 0; field < got.size(); ++field) {
-    if (cut) {
-      if (!got[field]->empty()) {
-        return false;
-      }
-    } else if (*got[field] != *want[field]) {
-      if (want[field]->substr(0, got[field]->size()) != *got[field]) {
-        return false;
-      }
-      cut = true;
-    }
-  }
-  return true;
 }
 
 // The failures injected over one table, printed when it ends.
@@ -395,10 +372,7 @@ TEST_F(RecordFileFaultTest, ACrashAfterAnyPrefixOfTheWriteLosesNoConfirmedRecord
       ASSERT_FALSE(records.empty()) << context;
       EXPECT_EQ(records.back().end, bytes.size()) << context;
       for (const auto& read : records) {
-        const StudentRecord found{
-            decodeWindows1252(read.fields[0]), decodeWindows1252(read.fields[1]),
-            decodeWindows1252(read.fields[2]), decodeWindows1252(read.fields[3]),
-            decodeWindows1252(read.fields[4])};
+        const StudentRecord found = testing::recordFrom(read.fields);
         const bool known = found == kFirst || found == kSecond || found == kThird ||
                            found == kOther || cutFrom(found, kNew) || cutFrom(found, kTornRecord);
         EXPECT_TRUE(known) << context << ": " << bytes;
@@ -587,19 +561,6 @@ TEST_F(RecordFileFaultTest, AnUnreadableFileIsReportedNotTakenForEmpty) {
   });
   EXPECT_EQ(status, 0);
   EXPECT_EQ(readBytes(path_), recordBytes(kFirst));
-}
-
-TEST_F(RecordFileFaultTest, AMissingOrEmptyFileHoldsNoRecordAndIsNotCreated) {
-  RecordFile file(path_);
-  StudentRecord lastRead = kUntouched;
-  const FindOutcome missing = file.FindRecord(u"A-102", lastRead);
-  EXPECT_EQ(missing.status, FindStatus::NotFound);
-  EXPECT_EQ(missing.error, 0);
-  EXPECT_FALSE(std::filesystem::exists(path_));
-  writeBytes(path_, "");
-  EXPECT_EQ(file.FindRecord(u"", lastRead).status, FindStatus::NotFound);
-  EXPECT_EQ(lastRead, kUntouched);
-  expectNothingOpen("missing or empty");
 }
 
 }  // namespace
