@@ -16,7 +16,7 @@ namespace records {
 namespace {
 
 const char kSaved[] = "Los Datos han sido grabados exitosamente";
-const char kCompleted[] = "Se completó un registro incompleto al final de archivo.txt";
+const char kCompleted[] = "Se ha completado un registro incompleto al final de archivo.txt";
 
 // The field's name as its label calls it.
 QString fieldName(RecordField field) {

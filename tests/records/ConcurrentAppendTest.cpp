@@ -291,7 +291,7 @@ TEST(SaveLock, ALockHeldLongerThanTheWaitFailsTheSaveCleanly) {
   RecordFile file(path);
   const SaveOutcome outcome = file.AppendRecord(kMine);
   EXPECT_EQ(outcome.status, SaveStatus::WriteFailed);
-  EXPECT_EQ(errorReason(outcome.error), u"otro programa está usando el archivo");
+  EXPECT_EQ(errorReason(outcome.error), u"otro programa tiene el archivo en uso");
   EXPECT_EQ(readBytes(path), recordBytes(kFirst));
   EXPECT_TRUE(testing::descriptorsOn(path).empty());
 

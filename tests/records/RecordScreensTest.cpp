@@ -168,10 +168,10 @@ class RecordScreensTest : public QObject {
     QVERIFY(writeFile(torn));
     QTest::keyClicks(box(ScreenId::Ingreso, "txtmat"), "N-2");
     click(ScreenId::Ingreso, "cmdgrabar");
-    QCOMPARE(
-        harness_.messageTexts(),
-        (QStringList{QStringLiteral("Se completó un registro incompleto al final de archivo.txt"),
-                     kSaved}));
+    QCOMPARE(harness_.messageTexts(),
+             (QStringList{
+                 QStringLiteral("Se ha completado un registro incompleto al final de archivo.txt"),
+                 kSaved}));
     QCOMPARE(fileBytes(),
              torn + "\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n" + recordBytes({"N-2", "", "", "", ""}));
     click(ScreenId::Ingreso, "cmdgrabar");
