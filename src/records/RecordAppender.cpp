@@ -7,7 +7,6 @@
 #include <cerrno>
 
 #include "FileLock.h"
-#include "RecordTail.h"
 
 namespace records {
 namespace {
@@ -57,21 +56,8 @@ AppendResult RecordAppender::append(std::string_view record) {
     return {errno};
   }
   struct stat status {};
-  if (fs_.fstat(fd, &status) != 0) {
-    return abandon(fd, errno, kNothingWritten);
-  }
-  if (!S_ISREG(status.st_mode)) {
-    // A FIFO, a device or a socket would take the record away, or never end; a folder cannot be
-    // opened for writing at all.
-    return abandon(fd, EINVAL, kNothingWritten);
-  }
-  if (const int error = lockWithin(fs_, fd, kLockPatience); error != 0) {
+  if (const int error = lockRegularFile(fd, status); error != 0) {
     return abandon(fd, error, kNothingWritten);
-  }
-  // Only under the lock is the end final: another copy of the program may have appended while
-  // this one waited.
-  if (fs_.fstat(fd, &status) != 0) {
-    return abandon(fd, errno, kNothingWritten);
   }
   const RecordTail tail = checkTail(fs_, fd, knownBoundary(fd, status));
   if (tail.error != 0) {
@@ -81,7 +67,31 @@ AppendResult RecordAppender::append(std::string_view record) {
   // the completion without the record or the other way round.
   std::string bytes = tail.completion;
   bytes.append(record);
+  return writeDurably(fd, bytes, tail, status);
+}
 
+// Returns 0 with the lock held and `status` describing the file under it, or the errno.
+int RecordAppender::lockRegularFile(int fd, struct stat& status) {
+  if (fs_.fstat(fd, &status) != 0) {
+    return errno;
+  }
+  if (!S_ISREG(status.st_mode)) {
+    // A FIFO, a device or a socket would take the record away, or never end; a folder cannot be
+    // opened for writing at all.
+    return EINVAL;
+  }
+  if (const int error = lockWithin(fs_, fd, kLockPatience); error != 0) {
+    return error;
+  }
+  // Only under the lock is the end final: another copy of the program may have appended while
+  // this one waited.
+  return fs_.fstat(fd, &status) == 0 ? 0 : errno;
+}
+
+// Writes `bytes` at the end of the file in one write, syncs them and closes the file, or cuts them
+// off again and reports why.
+AppendResult RecordAppender::writeDurably(int fd, const std::string& bytes, const RecordTail& tail,
+                                          const struct stat& status) {
   const ssize_t written = fs_.write(fd, bytes.data(), bytes.size());
   if (written < 0) {
     // A failed write wrote nothing, so there is nothing to take back.

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "FileSystem.h"
+#include "RecordTail.h"
 
 namespace records {
 
@@ -48,6 +49,9 @@ class RecordAppender {
     std::string lastBytes;  // the bytes just before `boundary`, as this program wrote them
   };
 
+  int lockRegularFile(int fd, struct stat& status);
+  AppendResult writeDurably(int fd, const std::string& bytes, const RecordTail& tail,
+                            const struct stat& status);
   std::uint64_t knownBoundary(int fd, const struct stat& status);
   void learn(const struct stat& status, std::uint64_t end, std::string_view written);
   AppendResult abandon(int fd, int error, off_t cutAt);
