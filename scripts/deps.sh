@@ -8,10 +8,11 @@ TALVORA_RUN_PACKAGES=(cmake ninja-build g++ qt6-base-dev fonts-liberation2)
 # What the test command needs on top: test and benchmark libraries, the sanitizer and fuzzer runtime,
 # the linters, a virtual display, the validators of the desktop integration files, and the session and
 # accessibility buses with their Python bindings and an input driver for the screen-reader and
-# screenshot scripts.
+# screenshot scripts, the Orca screen reader with its speech server, and what cpack needs to build
+# the Debian package (file and dpkg-shlibdeps) and lintian to check it.
 TALVORA_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   clang-format clang-tidy xvfb xauth desktop-file-utils appstream dbus at-spi2-core python3-pyatspi
-  xdotool)
+  xdotool orca speech-dispatcher file dpkg-dev lintian)
 
 missing_packages() {
   local pkg

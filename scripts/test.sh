@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test through CTest, headless: the debug build
 # (unit, widget and lint tests), the same suite under AddressSanitizer and UndefinedBehaviorSanitizer,
-# and the fuzz targets replaying their corpora.
+# the fuzz targets replaying their corpora, and the Debian package: built from a release build of the
+# program alone, then checked.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
@@ -14,3 +15,6 @@ for preset in dev asan fuzz; do
   cmake --build --preset "$preset"
   ctest --preset "$preset"
 done
+
+echo "=== package"
+cmake --workflow --preset package

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <utility>
 
 namespace app {
@@ -19,9 +20,15 @@ void ShowMessage(const QString& text) {
     messageHandler()(text);
     return;
   }
+  const QPointer<QWidget> owner = QApplication::activeWindow();
   QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok,
-                  QApplication::activeWindow());
+                  owner);
   box.exec();
+  // Without a window manager nothing hands the activation back to the screen under the box, and a
+  // screen reader would hear neither the keys nor the focus that follow.
+  if (owner != nullptr) {
+    owner->activateWindow();
+  }
 }
 
 void setMessageHandler(MessageHandler handler) {

@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QPushButton>
 
+#include "Announce.h"
 #include "Evaluator.h"
 #include "ExpressionBox.h"
 #include "ExpressionChecks.h"
@@ -131,6 +132,9 @@ void frmCalculador::EvaluateAndShow() {
   const std::optional<double> value = EvalExpression(txtExpresion->text());
   lblCalculo->setText(value ? app::fromU16(fixedNumberText(*value, decimalSeparator()))
                             : QString());
+  if (value) {
+    app::Announce(*this, lblResultado->text() + u' ' + lblCalculo->text());
+  }
 }
 
 std::optional<double> frmCalculador::EvalExpression(const QString& expression) {

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "Announce.h"
 #include "ErrorReason.h"
 #include "RecordFile.h"
 #include "ScreenRegistry.h"
@@ -52,6 +53,7 @@ void frmvista::cmdprocesar_Click() {
       txtdir->setText(app::fromU16(lastRead_.direccion));
       txttel->setText(app::fromU16(lastRead_.telefono));
       txtsta->setText(app::fromU16(lastRead_.status));
+      app::Announce(*this, Label2->text() + u' ' + txtnom->text());
       break;
     case FindStatus::NotFound:
       break;

@@ -1,14 +1,18 @@
 #include <QAccessible>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "RecordFile.h"
 #include "ShowMessage.h"
 #include "frmCalculador.h"
 #include "frmingreso.h"
@@ -161,6 +165,25 @@ void addScreenRows() {
   }
 }
 
+// What a reader speaks without the focus moving: each notification, by its text, as it becomes
+// visible. (Qt hands the accessibility event of that moment to no one under the offscreen
+// platform.)
+class AnnouncementListener : public QObject {
+ public:
+  QStringList texts;
+
+ protected:
+  bool eventFilter(QObject* object, QEvent* event) override {
+    if (event->type() == QEvent::Show && object->isWidgetType()) {
+      QAccessibleInterface* node = QAccessible::queryAccessibleInterface(object);
+      if (node != nullptr && node->role() == QAccessible::Notification) {
+        texts << node->text(QAccessible::Name);
+      }
+    }
+    return false;
+  }
+};
+
 }  // namespace
 
 class AccessibilityTest : public QObject {
@@ -171,11 +194,18 @@ class AccessibilityTest : public QObject {
     // No reader is attached under the offscreen platform; the messages a handler would show must
     // not open a modal box either.
     app::setMessageHandler([this](const QString& text) { messages_ << text; });
+    qApp->installEventFilter(&announcements_);
   }
 
-  void init() { messages_.clear(); }
+  void init() {
+    messages_.clear();
+    announcements_.texts.clear();
+  }
 
-  void cleanupTestCase() { app::setMessageHandler({}); }
+  void cleanupTestCase() {
+    qApp->removeEventFilter(&announcements_);
+    app::setMessageHandler({});
+  }
 
   void controlsCarryTheirRoleAndName_data() {
     QTest::addColumn<Screen>("screen");
@@ -269,8 +299,82 @@ class AccessibilityTest : public QObject {
     QCOMPARE(spokenAfterBorrar, QString());
   }
 
+  // A result is news that the focus does not bring to a reader: each one is announced once, with
+  // the focus left where it was; a report that leaves the label empty announces nothing.
+  void theCalculatorAnnouncesEachResultOnce_data() {
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QStringList>("announced");
+    QTest::addColumn<QStringList>("messages");
+    QTest::newRow("a result") << "2+3*4" << QStringList{"Resultado: 20"} << QStringList{};
+    QTest::newRow("the 0 a zero divisor leaves, after its message")
+        << "8/0" << QStringList{"Resultado: 0"} << QStringList{"Division entre cero No Definida"};
+    QTest::newRow("no result beyond range, only its message")
+        << "3000000000%2" << QStringList{} << QStringList{"Resultado fuera de rango"};
+  }
+
+  void theCalculatorAnnouncesEachResultOnce() {
+    QFETCH(QString, expression);
+    QFETCH(QStringList, announced);
+    QFETCH(QStringList, messages);
+    calc::frmCalculador window;
+    showActive(window);
+    auto* calcular = window.findChild<QPushButton*>("cmdCalc");
+    calcular->setFocus();
+    window.findChild<QLineEdit*>("txtExpresion")->setText(expression);
+    QTest::keyClick(calcular, Qt::Key_Space);
+    QCOMPARE(messages_, messages);
+    QCOMPARE(announcements_.texts, announced);
+    QCOMPARE(QApplication::focusWidget(), calcular);
+    QTest::mouseClick(window.findChild<QPushButton*>("cmdLimpiar"), Qt::LeftButton);
+    QCOMPARE(announcements_.texts, announced);
+  }
+
+  // A result that comes while the screen is not the active window (a message box over it is
+  // closing) waits until the screen is active again, so that the reader telling the screen does
+  // not cut it off; it is not lost.
+  void aResultForAnInactiveScreenIsAnnouncedWhenItIsActiveAgain() {
+    calc::frmCalculador window;
+    showActive(window);
+    QWidget other;
+    showActive(other);
+    window.findChild<QLineEdit*>("txtExpresion")->setText(QStringLiteral("2+3*4"));
+    QTest::mouseClick(window.findChild<QPushButton*>("cmdCalc"), Qt::LeftButton);
+    const QStringList whileInactive = announcements_.texts;
+    showActive(window);
+    QTRY_COMPARE(announcements_.texts, QStringList{"Resultado: 20"});
+    QCOMPARE(whileInactive, QStringList());
+  }
+
+  // A record found is told by the name it holds, at each lookup; a miss is told by nothing
+  // changing, not a word.
+  void theViewerAnnouncesTheRecordItFinds() {
+    const QString previousFolder = QDir::currentPath();
+    QTemporaryDir folder;
+    QVERIFY(QDir::setCurrent(folder.path()));
+    QFile file(QStringLiteral("archivo.txt"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("\"A-001\"\r\n\"Ana Perez\"\r\n\"Calle Mayor 5\"\r\n\"5550101\"\r\n\"activo\"\r\n");
+    file.close();
+    records::frmvista window;
+    showActive(window);
+    auto* matricula = window.findChild<QLineEdit*>("txtmat");
+    auto* procesar = window.findChild<QPushButton*>("cmdprocesar");
+    QStringList announcedPerLookup;
+    for (const char* key : {"A-001", "Z-999", "A-001"}) {
+      matricula->setText(QString::fromLatin1(key));
+      QTest::mouseClick(procesar, Qt::LeftButton);
+      announcedPerLookup << announcements_.texts.join(u'|');
+      announcements_.texts.clear();
+    }
+    records::RecordFile::shared().CloseRecordFile();
+    QDir::setCurrent(previousFolder);
+    QCOMPARE(messages_, QStringList());
+    QCOMPARE(announcedPerLookup, (QStringList{"nombre: Ana Perez", "", "nombre: Ana Perez"}));
+  }
+
  private:
   QStringList messages_;
+  AnnouncementListener announcements_;
 };
 
 QTEST_MAIN(AccessibilityTest)

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # check-install.sh BUILD_DIR PREFIX [DATADIR [BINDIR]]
 # Installs the build into an empty PREFIX with `cmake --install` and checks that everything a desktop
-# needs is in place and consistent: the program, the menu entry, both icons and the metainfo, each
-# naming the others by the same id.
+# needs is in place and consistent: the program, the menu entry, both icons, the metainfo and the
+# copyright file, each naming the others by the same id.
 set -euo pipefail
 build=$1
 prefix=$2
@@ -22,7 +22,8 @@ desktop=$share/applications/$id.desktop
 metainfo=$share/metainfo/$id.metainfo.xml
 png=$share/icons/hicolor/48x48/apps/$id.png
 svg=$share/icons/hicolor/scalable/apps/$id.svg
-for f in "$desktop" "$metainfo" "$png" "$svg"; do
+copyright=$share/doc/talvora/copyright
+for f in "$desktop" "$metainfo" "$png" "$svg" "$copyright"; do
   [ -s "$f" ] || fail "missing or empty: $f"
 done
 [ -x "$bin/talvora" ] || fail "the program is not installed as an executable $bin/talvora"
@@ -46,6 +47,12 @@ grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" |
   fail "the metainfo does not launch $id.desktop"
 grep -q '<binary>talvora</binary>' "$metainfo" || fail "the metainfo does not provide the binary talvora"
 if grep -n '@[A-Z_]*@' "$metainfo"; then fail "the metainfo keeps unconfigured placeholders"; fi
+
+# The software centre shows the licence that the copyright file grants.
+licence=$(sed -n 's|.*<project_license>\(.*\)</project_license>.*|\1|p' "$metainfo")
+granted=$(sed -n 's/^License: //p' "$copyright" | head -1)
+[ -n "$licence" ] && [ "$licence" = "$granted" ] ||
+  fail "the metainfo's licence '$licence' is not the copyright file's '$granted'"
 
 [ "$failures" -eq 0 ] && echo "installed and consistent: $prefix"
 [ "$failures" -eq 0 ]
