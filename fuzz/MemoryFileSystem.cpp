@@ -154,4 +154,8 @@ int MemoryFileSystem::close(int fd) {
   return handles_.erase(fd) == 0 ? failWith(EBADF) : 0;
 }
 
+int MemoryFileSystem::lock(int fd) {
+  return handles_.count(fd) == 0 ? failWith(EBADF) : 0;
+}
+
 }  // namespace fuzzing

@@ -1,12 +1,14 @@
 #include <QApplication>
 #include <QFont>
 
+#include "FileSizeSignal.h"
 #include "ScreenFactories.h"
 #include "ScreenRegistry.h"
 
 // Starting the program does nothing but open the calculator; the shell takes it from there and
 // ends the program when no screen is left.
 int main(int argc, char* argv[]) {
+  records::surviveFileSizeLimit();
   QApplication application(argc, argv);
   QGuiApplication::setDesktopFileName(QStringLiteral("edu.talvora.Talvora"));
   // The screens were drawn in MS Sans Serif; Liberation Sans has the same metrics where installed.

@@ -41,6 +41,10 @@ std::u16string errorReason(int error) {
     case EINVAL:
     case ESPIPE:
       return u"no es un archivo normal";
+    case EAGAIN:  // a save's lock still held by another program when its wait ran out
+      return u"otro programa tiene el archivo en uso";
+    case ENOLCK:
+      return u"el archivo no se puede bloquear";
     case ENOMEM:
       return u"no queda memoria suficiente";
     default:

@@ -21,6 +21,10 @@ class FileSystem {
   virtual int fstat(int fd, struct stat* status) = 0;
   virtual int ftruncate(int fd, off_t length) = 0;
   virtual int close(int fd) = 0;
+  // Takes an exclusive lock on the whole file open on `fd` without waiting: fcntl(F_OFD_SETLK) of a
+  // write lock. While another open of the file holds one, fails with EAGAIN or EACCES. The lock
+  // belongs to this open of the file, not to the process, and ends when its last descriptor closes.
+  virtual int lock(int fd) = 0;
 };
 
 // The real calls.

@@ -14,21 +14,8 @@
 namespace records {
 namespace {
 
-// O_NONBLOCK keeps a FIFO named like the record file from blocking the program in open(); it
-// changes nothing for a regular file.
-constexpr int kAppendFlags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK;
+// O_NONBLOCK keeps a FIFO named like the record file from blocking the program in open().
 constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
-
-// A failed save's cut point when no byte of it reached the file.
-constexpr off_t kNothingWritten = -1;
-
-std::string folderOf(const std::string& fileName) {
-  const std::size_t slash = fileName.rfind('/');
-  if (slash == std::string::npos) {
-    return ".";
-  }
-  return slash == 0 ? "/" : fileName.substr(0, slash);
-}
 
 }  // namespace
 
@@ -59,88 +46,11 @@ SaveOutcome RecordFile::AppendRecord(const StudentRecord& record) {
   if (const auto* refused = std::get_if<RecordField>(&encoded)) {
     return {SaveStatus::FieldNotStorable, *refused, 0};
   }
-  const auto& bytes = std::get<std::string>(encoded);
-
-  const int fd = fs_.open(fileName_.c_str(), kAppendFlags, 0666);
-  if (fd < 0) {
-    return {SaveStatus::WriteFailed, RecordField::Matricula, errno};
+  const AppendResult appended = appender_.append(std::get<std::string>(encoded));
+  if (appended.error != 0) {
+    return {SaveStatus::WriteFailed, RecordField::Matricula, appended.error};
   }
-  fd_ = fd;
-  struct stat status {};
-  if (fs_.fstat(fd, &status) != 0) {
-    return abandonSave(errno, kNothingWritten);
-  }
-  const off_t previousSize = status.st_size;
-
-  const ssize_t written = fs_.write(fd, bytes.data(), bytes.size());
-  if (written < 0) {
-    // A failed write wrote nothing, so there is nothing to take back.
-    return abandonSave(errno, kNothingWritten);
-  }
-  // The record begins where the append put it, not where the file ended before: another copy of
-  // the program may have appended in between, and a cut must leave that record alone.
-  const off_t end = fs_.lseek(fd, 0, SEEK_CUR);
-  if (end < 0) {
-    return abandonSave(errno, previousSize);  // the best guess without the offset
-  }
-  const off_t recordStart = end - written;
-  if (static_cast<std::size_t>(written) != bytes.size()) {
-    // A short write leaves no errno; writing the rest tells why (usually a full disk). The record
-    // is cut back either way: only one whole write keeps concurrent appends apart.
-    const auto rest = static_cast<std::size_t>(written);
-    const bool restFailed = fs_.write(fd, bytes.data() + rest, bytes.size() - rest) < 0;
-    return abandonSave(restFailed ? errno : EIO, recordStart);
-  }
-  if (fs_.fsync(fd) != 0) {
-    return abandonSave(errno, recordStart);
-  }
-  if (previousSize == 0) {
-    // The file may have just been created: its name must be durable too.
-    if (const int error = syncFolder(); error != 0) {
-      return abandonSave(error, recordStart);
-    }
-  }
-  fd_ = -1;
-  if (fs_.close(fd) != 0) {
-    const int error = errno;
-    cutBackClosedFile(recordStart);
-    return {SaveStatus::WriteFailed, RecordField::Matricula, error};
-  }
-  return {};
-}
-
-// Cuts the file back to `recordStart`, where this save's bytes begin (unless nothing was written),
-// closes it and reports the failure.
-SaveOutcome RecordFile::abandonSave(int error, off_t recordStart) {
-  if (recordStart != kNothingWritten) {
-    fs_.ftruncate(fd_, recordStart);
-  }
-  fs_.close(fd_);
-  fd_ = -1;
-  return {SaveStatus::WriteFailed, RecordField::Matricula, error};
-}
-
-// After a failing close the descriptor is gone; the file is opened again to cut the record off.
-void RecordFile::cutBackClosedFile(off_t recordStart) {
-  const int fd = fs_.open(fileName_.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK, 0);
-  if (fd >= 0) {
-    fs_.ftruncate(fd, recordStart);
-    fs_.close(fd);
-  }
-}
-
-// Returns 0 or the errno. A file system that cannot sync folders (EINVAL) has nothing to sync.
-int RecordFile::syncFolder() {
-  const int fd = fs_.open(folderOf(fileName_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-  if (fd < 0) {
-    return errno;
-  }
-  int error = 0;
-  if (fs_.fsync(fd) != 0 && errno != EINVAL) {
-    error = errno;
-  }
-  fs_.close(fd);
-  return error;
+  return {SaveStatus::Saved, RecordField::Matricula, 0, appended.repair};
 }
 
 FindOutcome RecordFile::FindRecord(std::u16string_view matricula) {

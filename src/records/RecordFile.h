@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "FileSystem.h"
+#include "RecordAppender.h"
 #include "RecordOutcome.h"
 #include "StudentRecord.h"
 
@@ -14,10 +15,10 @@ namespace records {
 // leaves it open for reading, positioned just past that record, until the next operation. The
 // file name is resolved against the current working directory at each open.
 //
-// A save is all or nothing: the record is checked and encoded before anything is opened, goes to
-// the file in one write (so two programs appending at once never interleave lines), and is synced
-// before success is reported; any failure cuts off again exactly the bytes this save wrote, so a
-// record that another copy of the program appended meanwhile stays.
+// A save is all or nothing: the record is checked and encoded before anything is opened, then
+// appended as RecordAppender tells: under the file's lock, after completing a torn last record, in
+// one write, synced before success is reported; any failure cuts off again exactly the bytes this
+// save wrote.
 class RecordFile {
  public:
   static constexpr std::string_view kDefaultFileName = "archivo.txt";
@@ -40,14 +41,12 @@ class RecordFile {
   void CloseRecordFile();
 
  private:
-  SaveOutcome abandonSave(int error, off_t recordStart);
-  int syncFolder();
-  void cutBackClosedFile(off_t recordStart);
   FindOutcome abandonLookup(int error);
 
   std::string fileName_;
   FileSystem& fs_;
-  int fd_ = -1;  // the shared handle: open for appending during a save, for reading after a match
+  int fd_ = -1;  // open for reading after a match; a save opens and closes its own
+  RecordAppender appender_{fileName_, fs_};
 };
 
 }  // namespace records

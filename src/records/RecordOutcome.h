@@ -8,14 +8,21 @@ enum class SaveStatus {
   Saved,             // the record is on disk, synced, and the handle is closed
   FieldNotStorable,  // `field` holds a character the file cannot store and read back as typed
                      // (a double quote, CR, LF, or one outside Windows-1252); nothing was written
-  WriteFailed,       // the file could not be opened, written or synced (`error` is the errno); the
-                     // bytes this save wrote were cut off again, so no partial record remains
+  WriteFailed,       // the file could not be opened, locked, written or synced, or is no regular
+                     // file (`error` is the errno); the bytes this save wrote were cut off again,
+                     // so no partial record remains
+};
+
+enum class TailRepair {
+  None,                 // the file ended on a record boundary
+  CompletedTornRecord,  // it ended inside a record, which the save completed with empty fields
 };
 
 struct SaveOutcome {
   SaveStatus status = SaveStatus::Saved;
   RecordField field = RecordField::Matricula;  // with FieldNotStorable
   int error = 0;                               // with WriteFailed
+  TailRepair repair = TailRepair::None;        // with Saved: whether a torn record was completed
 };
 
 enum class FindStatus {

@@ -16,6 +16,7 @@ namespace records {
 namespace {
 
 const char kSaved[] = "Los Datos han sido grabados exitosamente";
+const char kCompleted[] = "Se ha completado un registro incompleto al final de archivo.txt";
 
 // The field's name as its label calls it.
 QString fieldName(RecordField field) {
@@ -86,8 +87,14 @@ frmingreso::frmingreso() {
 void frmingreso::cmdgrabar_Click() {
   const StudentRecord record{boxText(*txtmat), boxText(*txtnom), boxText(*txtdir), boxText(*txttel),
                              boxText(*txtsta)};
+  const SaveOutcome outcome = RecordFile::shared().AppendRecord(record);
+  if (outcome.repair == TailRepair::CompletedTornRecord) {
+    // The file ended inside a record (a crash, an older program): the user should know that one
+    // record there now has empty fields where its end was lost.
+    app::ShowMessage(QString::fromUtf8(kCompleted));
+  }
   // The confirmation only follows a record that is whole on disk; any other end is told as such.
-  app::ShowMessage(saveReport(RecordFile::shared().AppendRecord(record)));
+  app::ShowMessage(saveReport(outcome));
 }
 
 void frmingreso::cmdvizualizar_Click() {

@@ -1,99 +1,165 @@
 #pragma once
 
+#include <fcntl.h>
+
+#include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstddef>
 #include <functional>
-#include <map>
+#include <set>
 
 #include "FileSystem.h"
 
 namespace records::testing {
 
-enum class Call { Open, Read, Write, Lseek, Fsync, Fstat, Ftruncate, Close };
-enum class Persistence { Once, FromThenOn };
+enum class Call { Open, Read, Write, Lseek, Fsync, Fstat, Ftruncate, Close, Lock };
+inline constexpr std::size_t kCallKinds = 9;
+enum class Persistence {
+  Once,        // only the chosen call fails, as a passing fault does
+  FromThenOn,  // it and every later call fail, as a dead or full disk, or a crashed program, does
+};
 
-// The real POSIX calls, any of which can be made to fail at its n-th use, as a full disk or a
-// failing device would. A write can also be made short: it really writes half of its bytes and
-// says so, as a disk that fills up mid-write does.
+// The real POSIX calls, counted, any of which can be made to fail as a full disk or a failing
+// device would: the n-th call of one kind, or the k-th call of any kind. A failing call does
+// nothing, except close, which releases the descriptor as Linux does even when it reports an
+// error. A write can also be cut short: it really writes only its first bytes and says so, as a
+// disk that fills up mid-write does.
 class FaultyFileSystem final : public FileSystem {
  public:
-  // Fails the `nth` call (counted from 1) to `call` with `error`.
+  // Fails the `nth` call (from 1) to `call` with `error`.
   void fail(Call call, int nth, int error, Persistence persistence = Persistence::Once) {
-    faults_[call] = {nth, error, persistence};
+    fault_ = {call, true, nth, error, persistence};
   }
-  void shortenWrite(int nth) { shortWrite_ = nth; }
+  // Counts every kind of call from 0 again and fails the `k`-th one from now on.
+  void failCall(int k, int error, Persistence persistence) {
+    counts_ = {};
+    calls_ = 0;
+    injected_ = {};
+    onlyReadOnlyCloses_ = true;
+    fault_ = {Call::Open, false, k, error, persistence};
+  }
+  // The `nth` write lands only its first `keep` bytes (half of them by default).
+  void shortenWrite(int nth, std::size_t keep = kHalf) {
+    shortWrite_ = nth;
+    keep_ = keep;
+  }
+  // The `nth` write lands only its first `keep` bytes, and then the program "crashes": every later
+  // call fails, so nothing it would do to clean up reaches the file.
+  void crashInWrite(int nth, std::size_t keep) {
+    shortenWrite(nth, keep);
+    crashes_ = true;
+  }
   // Runs before every call.
   std::function<void(Call)> onCall;
-  int count(Call call) const {
-    const auto found = counts_.find(call);
-    return found == counts_.end() ? 0 : found->second;
-  }
+
+  int count(Call call) const { return counts_[index(call)]; }
+  int calls() const { return calls_; }
+  int injected() const { return total(injected_); }
+  const std::array<int, kCallKinds>& injectedByCall() const { return injected_; }
+  // True when every injected failure was the close of a descriptor opened for reading only (a
+  // folder's, or the file's in a lookup), which cannot lose data; also when none was injected.
+  bool onlyReadOnlyClosesFailed() const { return onlyReadOnlyCloses_; }
 
   int open(const char* path, int flags, mode_t mode) override {
-    return enter(Call::Open) ? real_.open(path, flags, mode) : -1;
-  }
-  ssize_t read(int fd, void* buffer, std::size_t count) override {
-    return enter(Call::Read) ? real_.read(fd, buffer, count) : -1;
-  }
-  ssize_t write(int fd, const void* buffer, std::size_t count) override {
-    if (!enter(Call::Write)) {
+    if (fails(Call::Open)) {
       return -1;
     }
-    if (counts_[Call::Write] == shortWrite_ && count > 1) {
-      return real_.write(fd, buffer, count / 2);
+    const int fd = real_.open(path, flags, mode);
+    if (fd >= 0 && (flags & O_ACCMODE) == O_RDONLY) {
+      readOnly_.insert(fd);
+    }
+    return fd;
+  }
+  ssize_t read(int fd, void* buffer, std::size_t count) override {
+    return fails(Call::Read) ? -1 : real_.read(fd, buffer, count);
+  }
+  ssize_t write(int fd, const void* buffer, std::size_t count) override {
+    if (fails(Call::Write)) {
+      return -1;
+    }
+    if (this->count(Call::Write) == shortWrite_) {
+      if (crashes_) {
+        fault_ = {Call::Open, false, calls_ + 1, EIO, Persistence::FromThenOn};
+      }
+      return real_.write(fd, buffer, keep_ == kHalf ? count / 2 : std::min(count, keep_));
     }
     return real_.write(fd, buffer, count);
   }
   off_t lseek(int fd, off_t offset, int whence) override {
-    return enter(Call::Lseek) ? real_.lseek(fd, offset, whence) : -1;
+    return fails(Call::Lseek) ? -1 : real_.lseek(fd, offset, whence);
   }
-  int fsync(int fd) override { return enter(Call::Fsync) ? real_.fsync(fd) : -1; }
+  int fsync(int fd) override { return fails(Call::Fsync) ? -1 : real_.fsync(fd); }
   int fstat(int fd, struct stat* status) override {
-    return enter(Call::Fstat) ? real_.fstat(fd, status) : -1;
+    return fails(Call::Fstat) ? -1 : real_.fstat(fd, status);
   }
   int ftruncate(int fd, off_t length) override {
-    return enter(Call::Ftruncate) ? real_.ftruncate(fd, length) : -1;
+    return fails(Call::Ftruncate) ? -1 : real_.ftruncate(fd, length);
   }
   int close(int fd) override {
-    if (!enter(Call::Close)) {
-      real_.close(fd);  // Linux releases the descriptor even when close reports an error.
-      errno = failedWith_;
+    const bool failing = fails(Call::Close, readOnly_.count(fd) != 0);
+    const int error = errno;
+    readOnly_.erase(fd);
+    const int result = real_.close(fd);
+    if (failing) {
+      errno = error;
       return -1;
     }
-    return real_.close(fd);
+    return result;
   }
+  int lock(int fd) override { return fails(Call::Lock) ? -1 : real_.lock(fd); }
 
  private:
+  static constexpr std::size_t kHalf = static_cast<std::size_t>(-1);
+
   struct Fault {
-    int nth = 0;
+    Call call = Call::Open;
+    bool ofOneKind = false;  // counts calls to `call` only, otherwise calls of every kind
+    int nth = 0;             // 0: nothing fails
     int error = 0;
     Persistence persistence = Persistence::Once;
   };
 
-  // Counts the call; false (with errno set) when it is to fail.
-  bool enter(Call call) {
+  static std::size_t index(Call call) { return static_cast<std::size_t>(call); }
+  static int total(const std::array<int, kCallKinds>& counts) {
+    int sum = 0;
+    for (const int count : counts) {
+      sum += count;
+    }
+    return sum;
+  }
+
+  // Counts the call; true, with errno set, when it is to fail.
+  bool fails(Call call, bool closingReadOnly = false) {
     if (onCall) {
       onCall(call);
     }
-    const int nth = ++counts_[call];
-    const auto fault = faults_.find(call);
-    if (fault == faults_.end()) {
-      return true;
+    const int nth = ++counts_[index(call)];
+    ++calls_;
+    if (fault_.nth == 0 || (fault_.ofOneKind && fault_.call != call)) {
+      return false;
     }
-    const Fault& planned = fault->second;
-    const bool fails =
-        planned.persistence == Persistence::Once ? nth == planned.nth : nth >= planned.nth;
-    if (fails) {
-      failedWith_ = planned.error;
-      errno = planned.error;
+    const int position = fault_.ofOneKind ? nth : calls_;
+    const bool failing =
+        fault_.persistence == Persistence::Once ? position == fault_.nth : position >= fault_.nth;
+    if (failing) {
+      ++injected_[index(call)];
+      onlyReadOnlyCloses_ = onlyReadOnlyCloses_ && closingReadOnly;
+      errno = fault_.error;
     }
-    return !fails;
+    return failing;
   }
 
   FileSystem& real_ = posixFileSystem();
-  std::map<Call, Fault> faults_;
-  std::map<Call, int> counts_;
+  Fault fault_;
+  std::array<int, kCallKinds> counts_{};
+  std::array<int, kCallKinds> injected_{};
+  int calls_ = 0;
+  bool onlyReadOnlyCloses_ = true;
+  std::set<int> readOnly_;  // descriptors opened for reading only
   int shortWrite_ = 0;
-  int failedWith_ = 0;
+  std::size_t keep_ = kHalf;
+  bool crashes_ = false;
 };
 
 }  // namespace records::testing

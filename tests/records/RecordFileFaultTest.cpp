@@ -1,234 +1,411 @@
+// The record file under the failures a disk, the system or another program can cause, on real
+// files. The main tables fail every low-level call of a save and of a lookup in turn (for k = 1,
+// 2, ... the k-th call fails, once or from then on, until the operation completes without reaching
+// k) and check the same promises each time: no success is reported that did not happen, the file
+// holds exactly the bytes it should, never a record mixed from two, and no descriptor is left
+// behind. The totals of injected failures are printed when each table ends.
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <optional>
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include "ErrorReason.h"
 #include "FaultyFileSystem.h"
-#include "RecordEncoder.h"
+#include "FileSizeSignal.h"
 #include "RecordFile.h"
+#include "ReferenceReader.h"
 #include "TestFiles.h"
 
 namespace records {
 namespace {
 
 using testing::Call;
+using testing::cutFrom;
 using testing::descriptorsOn;
 using testing::FaultyFileSystem;
+using testing::fdInfo;
+using testing::kCallKinds;
 using testing::Persistence;
 using testing::readBytes;
+using testing::recordBytes;
 using testing::runUnprivileged;
 using testing::TempFolder;
 using testing::writeBytes;
 
 const StudentRecord kFirst{u"A-102", u"Zuz Uzaro", u"Calle 5, No. 12", u"555-0101", u"activo"};
 const StudentRecord kSecond{u"B-7", u"Ana", u"Sur 1", u"555-0202", u"baja"};
+const StudentRecord kThird{u"C-33", u"Luis", u"Norte 9", u"555-0303", u"activo"};
+const StudentRecord kNew{u"D-44", u"Eva", u"Este 4", u"555-0404", u"alta"};
+const StudentRecord kOther{u"E-5", u"Otro", u"Oeste 5", u"555-0505", u"alta"};
+const StudentRecord kUntouched{u"?", u"?", u"?", u"?", u"?"};
 
-std::string bytesOf(const StudentRecord& record) {
-  return std::get<std::string>(encodeRecord(record));
+const std::string kThreeRecords = recordBytes(kFirst) + recordBytes(kSecond) + recordBytes(kThird);
+// A crash left the file inside its last record: two whole lines and part of the third. What
+// survived is kept, and empty fields complete it.
+const std::string kTornTail = recordBytes(kFirst) + "\"T-1\"\r\n\"Tomas\"\r\n\"Pla";
+const std::string kTornCompletion = "\"\r\n\"\"\r\n\"\"\r\n";
+const StudentRecord kTornRecord{u"T-1", u"Tomas", u"Pla", u"", u""};
+
+// No save or lookup here comes near this many calls; reaching it means the loop never ends.
+constexpr int kMostCalls = 500;
+
+struct Failure {
+  Persistence persistence;
+  int error;
+};
+
+std::string describe(const char* row, const Failure& failure, int k) {
+  return std::string(row) +
+         (failure.persistence == Persistence::Once ? ", once " : ", from then on ") +
+         std::strerror(failure.error) + ", call " + std::to_string(k);
 }
+
+// The failures injected over one table, printed when it ends.
+struct Tally {
+  int runs = 0;
+  int recordsKept = 0;  // failed saves whose record the failing disk would not let be cut back
+  std::array<int, kCallKinds> byCall{};
+
+  void add(const FaultyFileSystem& disk) {
+    ++runs;
+    for (std::size_t kind = 0; kind < kCallKinds; ++kind) {
+      byCall[kind] += disk.injectedByCall()[kind];
+    }
+  }
+
+  void print(const char* what) const {
+    static constexpr std::array<const char*, kCallKinds> kNames = {
+        "open", "read", "write", "lseek", "fsync", "fstat", "ftruncate", "close", "lock"};
+    int total = 0;
+    std::string kinds;
+    for (std::size_t kind = 0; kind < kCallKinds; ++kind) {
+      total += byCall[kind];
+      if (byCall[kind] > 0) {
+        kinds += std::string(kinds.empty() ? "" : ", ") + kNames[kind] + " " +
+                 std::to_string(byCall[kind]);
+      }
+    }
+    std::printf("%s: %d runs with an injected failure, %d failures injected (%s)\n", what, runs,
+                total, kinds.c_str());
+    if (recordsKept > 0) {
+      std::printf("%s: %d failed saves kept their whole record on a disk failing from then on\n",
+                  what, recordsKept);
+    }
+  }
+};
+
+enum class Before { NothingOpen, FoundRecordOpen, SavedOnce };
 
 class RecordFileFaultTest : public ::testing::Test {
  protected:
   TempFolder folder_;
   std::string path_ = folder_.file("archivo.txt");
 
-  void expectClosed(const RecordFile& /*file*/) { EXPECT_TRUE(descriptorsOn(path_).empty()); }
-};
-
-TEST_F(RecordFileFaultTest, SaveToAFullDiskFailsWithNoSpace) {
-  std::filesystem::create_symlink("/dev/full", path_);
-  RecordFile file(path_);
-  const SaveOutcome outcome = file.AppendRecord(kFirst);
-  EXPECT_EQ(outcome.status, SaveStatus::WriteFailed);
-  EXPECT_EQ(outcome.error, ENOSPC);
-  expectClosed(file);
-  // A device is no record file: a lookup reports it instead of reading it.
-  EXPECT_EQ(file.FindRecord(u"A-102").status, FindStatus::ReadFailed);
-  expectClosed(file);
-}
-
-TEST_F(RecordFileFaultTest, SaveInAReadOnlyFolderFailsAndCreatesNothing) {
-  // Root ignores permission bits, so the save runs in a child process as the user "nobody".
-  ASSERT_EQ(chmod(folder_.path().c_str(), 0555), 0);
-  const int status = runUnprivileged([this] {
-    RecordFile file(path_);
-    const SaveOutcome outcome = file.AppendRecord(kFirst);
-    return outcome.status == SaveStatus::WriteFailed && outcome.error == EACCES ? 0 : 1;
-  });
-  EXPECT_EQ(status, 0);
-  EXPECT_FALSE(std::filesystem::exists(path_));
-}
-
-TEST_F(RecordFileFaultTest, SaveOnAReadOnlyFileSystemFails) {
-  writeBytes(path_, bytesOf(kFirst));
-  FaultyFileSystem readOnly;
-  readOnly.fail(Call::Open, 1, EROFS, Persistence::FromThenOn);
-  RecordFile file(path_, readOnly);
-  const SaveOutcome outcome = file.AppendRecord(kSecond);
-  EXPECT_EQ(outcome.status, SaveStatus::WriteFailed);
-  EXPECT_EQ(outcome.error, EROFS);
-  EXPECT_EQ(readBytes(path_), bytesOf(kFirst));
-  expectClosed(file);
-}
-
-TEST_F(RecordFileFaultTest, UnreadableFileIsReportedNotTakenForEmpty) {
-  writeBytes(path_, bytesOf(kFirst));
-  ASSERT_EQ(chmod(path_.c_str(), 0), 0);
-  ASSERT_EQ(chmod(folder_.path().c_str(), 0755), 0);
-  const int status = runUnprivileged([this] {
-    RecordFile file(path_);
-    const FindOutcome found = file.FindRecord(u"A-102");
-    const SaveOutcome saved = file.AppendRecord(kSecond);
-    const bool ok = found.status == FindStatus::ReadFailed && found.error == EACCES &&
-                    saved.status == SaveStatus::WriteFailed && saved.error == EACCES &&
-                    descriptorsOn(path_).empty();
-    return ok ? 0 : 1;
-  });
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(readBytes(path_), bytesOf(kFirst));
-}
-
-TEST_F(RecordFileFaultTest, FolderNamedLikeTheFileFailsBothWays) {
-  std::filesystem::create_directory(path_);
-  RecordFile file(path_);
-  const SaveOutcome saved = file.AppendRecord(kFirst);
-  EXPECT_EQ(saved.status, SaveStatus::WriteFailed);
-  EXPECT_EQ(saved.error, EISDIR);
-  const FindOutcome found = file.FindRecord(u"A-102");
-  EXPECT_EQ(found.status, FindStatus::ReadFailed);
-  EXPECT_EQ(found.error, EISDIR);
-  expectClosed(file);
-  EXPECT_TRUE(std::filesystem::is_empty(path_));
-}
-
-// A FIFO would block an open for reading until a writer came, and a writing one until a reader
-// did; neither may hang the program.
-TEST_F(RecordFileFaultTest, FifoNamedLikeTheFileNeverBlocks) {
-  ASSERT_EQ(mkfifo(path_.c_str(), 0666), 0);
-  RecordFile file(path_);
-  const FindOutcome found = file.FindRecord(u"A-102");
-  EXPECT_EQ(found.status, FindStatus::ReadFailed);
-  EXPECT_EQ(found.error, EINVAL);
-  const SaveOutcome saved = file.AppendRecord(kFirst);
-  EXPECT_EQ(saved.status, SaveStatus::WriteFailed);
-  EXPECT_EQ(saved.error, ENXIO);
-  expectClosed(file);
-
-  // With a reader at the other end the record goes down the pipe, and no file keeps it.
-  const int reader = open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  ASSERT_GE(reader, 0);
-  const SaveOutcome piped = file.AppendRecord(kFirst);
-  close(reader);
-  EXPECT_EQ(piped.status, SaveStatus::WriteFailed);
-  EXPECT_EQ(errorReason(piped.error), u"no es un archivo normal");
-  expectClosed(file);
-}
-
-TEST_F(RecordFileFaultTest, MissingFileIsNoRecordAndIsNotCreated) {
-  RecordFile file(path_);
-  const FindOutcome found = file.FindRecord(u"A-102");
-  EXPECT_EQ(found.status, FindStatus::NotFound);
-  EXPECT_EQ(found.error, 0);
-  expectClosed(file);
-  EXPECT_FALSE(std::filesystem::exists(path_));
-}
-
-TEST_F(RecordFileFaultTest, EmptyFileIsNoRecord) {
-  writeBytes(path_, "");
-  RecordFile file(path_);
-  EXPECT_EQ(file.FindRecord(u"").status, FindStatus::NotFound);
-  EXPECT_EQ(file.FindRecord(u"A-102").status, FindStatus::NotFound);
-  expectClosed(file);
-}
-
-// Cut the last record at every length: the records before it are still found, and the last one
-// only once its fifth closing quote is in the file.
-TEST_F(RecordFileFaultTest, TruncatedLastRecordEndsTheData) {
-  const std::string first = bytesOf(kFirst);
-  const std::string last = bytesOf(kSecond);
-  const std::size_t complete = last.size() - 2;  // just past the fifth closing quote
-  for (std::size_t cut = 0; cut < last.size(); ++cut) {
-    writeBytes(path_, first + last.substr(0, cut));
-    RecordFile file(path_);
-    EXPECT_EQ(file.FindRecord(u"A-102").status, FindStatus::Found) << cut;
-    EXPECT_EQ(file.FindRecord(u"B-7").status,
-              cut >= complete ? FindStatus::Found : FindStatus::NotFound)
-        << cut;
-    EXPECT_EQ(file.FindRecord(u"").status, FindStatus::NotFound) << cut;
-    EXPECT_TRUE(descriptorsOn(path_).empty()) << cut;
+  // Writes the file as it stands before the operation; no file at all for nullopt.
+  void prepare(const std::optional<std::string>& bytes) {
+    std::filesystem::remove_all(path_);
+    if (bytes) {
+      writeBytes(path_, *bytes);
+    }
   }
-}
-
-struct SaveFault {
-  const char* behaviour;
-  Call call;
-  int nth;  // counted over the save alone
-  int error;
-  int expected;  // the errno the save reports
-  Persistence persistence = Persistence::Once;
+  // Nothing stays open on the file or its folder (a new file's folder is opened to sync it).
+  void expectNothingOpen(const std::string& context) const {
+    EXPECT_TRUE(descriptorsOn(path_).empty()) << context;
+    EXPECT_TRUE(descriptorsOn(folder_.path()).empty()) << context;
+  }
+  StudentRecord lookUp(const StudentRecord& wanted) const {
+    RecordFile file(path_);
+    const FindOutcome found = file.FindRecord(wanted.matricula);
+    return found.status == FindStatus::Found ? found.record : kUntouched;
+  }
 };
 
-// Each low-level step of a save fails in turn. The file is left as it was (a new file is left
-// empty), nothing reports success, and no descriptor is left behind.
-TEST_F(RecordFileFaultTest, EveryFailingStepOfASaveLeavesTheFileAsItWas) {
-  const SaveFault rows[] = {
-      {"open refused", Call::Open, 1, EACCES, EACCES},
-      {"size unknown", Call::Fstat, 1, EIO, EIO},
-      {"write fails", Call::Write, 1, ENOSPC, ENOSPC},
-      {"quota exceeded", Call::Write, 1, EDQUOT, EDQUOT},
-      {"short write, then no space", Call::Write, 2, ENOSPC, ENOSPC},
-      {"fsync fails", Call::Fsync, 1, EIO, EIO},
-      // A new file's folder is closed first; its failure alone loses nothing.
-      {"close fails after sync", Call::Close, 1, EIO, EIO, Persistence::FromThenOn},
-  };
-  for (const bool existing : {true, false}) {
-    for (const SaveFault& row : rows) {
-      std::filesystem::remove(path_);
-      if (existing) {
-        writeBytes(path_, bytesOf(kFirst));
-      }
+// A table of rows run under injected failures; the table's totals are printed when it ends.
+template <class Row>
+class InjectionTest : public RecordFileFaultTest, public ::testing::WithParamInterface<Row> {
+ public:
+  static void TearDownTestSuite() { tally_.print(Row::kOperation); }
+
+ protected:
+  static inline Tally tally_;
+};
+
+// --- Every call of a save ----------------------------------------------------------------------
+
+struct SaveRow {
+  static constexpr const char* kOperation = "save";
+  const char* name;
+  std::optional<std::string> fileBefore;
+  Before before;
+  std::string completion;  // what the save adds before its record to end a torn one
+};
+
+void PrintTo(const SaveRow& row, std::ostream* os) {
+  *os << row.name;
+}
+
+using SaveFaultTest = InjectionTest<SaveRow>;
+
+// A full disk stays full, and a dying one keeps failing; EIO once is a passing fault.
+constexpr std::array<Failure, 4> kSaveFailures = {{{Persistence::Once, EIO},
+                                                   {Persistence::Once, ENOSPC},
+                                                   {Persistence::FromThenOn, ENOSPC},
+                                                   {Persistence::FromThenOn, EIO}}};
+
+TEST_P(SaveFaultTest, NoFalseSuccessNoChangedBytesNoLeakedDescriptor) {
+  const SaveRow& row = GetParam();
+  for (const Failure& failure : kSaveFailures) {
+    for (int k = 1;; ++k) {
+      ASSERT_LT(k, kMostCalls);
+      const std::string context = describe(row.name, failure, k);
+      prepare(row.fileBefore);
       FaultyFileSystem disk;
-      disk.fail(row.call, row.nth, row.error, row.persistence);
-      if (row.call == Call::Write && row.nth == 2) {
-        disk.shortenWrite(1);
-      }
       RecordFile file(path_, disk);
-      const SaveOutcome outcome = file.AppendRecord(kSecond);
-      const std::string context = std::string(row.behaviour) + (existing ? ", existing" : ", new");
+      if (row.before == Before::FoundRecordOpen) {
+        ASSERT_EQ(file.FindRecord(kSecond.matricula).status, FindStatus::Found);
+      } else if (row.before == Before::SavedOnce) {
+        ASSERT_EQ(file.AppendRecord(kOther).status, SaveStatus::Saved);
+      }
+      const std::string before = readBytes(path_);
+      const std::string saved = before + row.completion + recordBytes(kNew);
+      disk.failCall(k, failure.error, failure.persistence);
+      const SaveOutcome outcome = file.AppendRecord(kNew);
+      const std::string after = readBytes(path_);
+      expectNothingOpen(context);
+      if (disk.calls() < k) {
+        // The save ran to its end without meeting the failure.
+        EXPECT_EQ(outcome.status, SaveStatus::Saved) << context;
+        EXPECT_EQ(after, saved) << context;
+        break;
+      }
+      tally_.add(disk);
+      if (outcome.status == SaveStatus::Saved) {
+        // Only a failing close of a descriptor that was never written may pass unnoticed, or a
+        // passing failure to recognise the file, which costs no more than reading it whole.
+        const auto& byCall = disk.injectedByCall();
+        const bool recognising = failure.persistence == Persistence::Once &&
+                                 byCall[static_cast<std::size_t>(Call::Read)] +
+                                         byCall[static_cast<std::size_t>(Call::Lseek)] ==
+                                     1;
+        EXPECT_TRUE(disk.onlyReadOnlyClosesFailed() || recognising) << context;
+        EXPECT_EQ(after, saved) << context;
+        continue;
+      }
       EXPECT_EQ(outcome.status, SaveStatus::WriteFailed) << context;
-      EXPECT_EQ(outcome.error, row.expected) << context;
-      EXPECT_EQ(readBytes(path_), existing ? bytesOf(kFirst) : "") << context;
-      expectClosed(file);
+      EXPECT_EQ(outcome.error, failure.error) << context;
+      if (failure.persistence == Persistence::Once) {
+        EXPECT_EQ(after, before) << context;
+      } else {
+        // Once the record is written, a disk that fails every later call also refuses to cut it
+        // back; then the completion and the whole record stay, never a part of them.
+        EXPECT_TRUE(after == before || after == saved) << context;
+        tally_.recordsKept += after == before ? 0 : 1;
+      }
     }
   }
 }
 
-// Another copy of the program may append its record between the start of this save and its
+INSTANTIATE_TEST_SUITE_P(
+    EverySaveCall, SaveFaultTest,
+    ::testing::Values(
+        SaveRow{"appends_to_a_file_of_records", kThreeRecords, Before::NothingOpen, ""},
+        SaveRow{"creates_the_file", std::nullopt, Before::NothingOpen, ""},
+        SaveRow{"appends_to_an_empty_file", std::string(), Before::NothingOpen, ""},
+        SaveRow{"closes_a_found_record_first", kThreeRecords, Before::FoundRecordOpen, ""},
+        SaveRow{"completes_a_torn_record", kTornTail, Before::NothingOpen, kTornCompletion},
+        SaveRow{"appends_again_reading_only_the_new_end", kThreeRecords, Before::SavedOnce, ""}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+// --- Every call of a lookup --------------------------------------------------------------------
+
+struct LookupRow {
+  static constexpr const char* kOperation = "lookup";
+  const char* name;
+  std::optional<std::string> file;
+  std::u16string matricula;
+  Before before;
+  std::optional<StudentRecord> expected;
+};
+
+void PrintTo(const LookupRow& row, std::ostream* os) {
+  *os << row.name;
+}
+
+using LookupFaultTest = InjectionTest<LookupRow>;
+
+// An interrupted read is retried, so EINTR is injected once only: from then on it would never end,
+// which no real disk does.
+constexpr std::array<Failure, 3> kLookupFailures = {
+    {{Persistence::Once, EIO}, {Persistence::Once, EINTR}, {Persistence::FromThenOn, EIO}}};
+
+// A failure the lookup may rightly absorb: a failing close of a handle it only read, or an
+// interrupted read, which it repeats.
+bool absorbable(const FaultyFileSystem& disk, int error) {
+  const int reads = disk.injectedByCall()[static_cast<std::size_t>(Call::Read)];
+  return disk.onlyReadOnlyClosesFailed() || (error == EINTR && reads == disk.injected());
+}
+
+TEST_P(LookupFaultTest, FoundOnlyIfReallyFoundAndNoLeakedDescriptor) {
+  const LookupRow& row = GetParam();
+  const std::string bytes = row.file.value_or("");
+  const long long endOfExpected =
+      row.expected ? static_cast<long long>(bytes.find(recordBytes(*row.expected)) +
+                                            recordBytes(*row.expected).size())
+                   : -1;
+  for (const Failure& failure : kLookupFailures) {
+    for (int k = 1;; ++k) {
+      ASSERT_LT(k, kMostCalls);
+      const std::string context = describe(row.name, failure, k);
+      prepare(row.file);
+      FaultyFileSystem disk;
+      RecordFile file(path_, disk);
+      if (row.before == Before::FoundRecordOpen) {
+        ASSERT_EQ(file.FindRecord(kSecond.matricula).status, FindStatus::Found);
+      }
+      disk.failCall(k, failure.error, failure.persistence);
+      const FindOutcome outcome = file.FindRecord(row.matricula);
+      const bool reached = disk.calls() >= k;
+      if (reached) {
+        tally_.add(disk);
+      }
+      const std::vector<int> open = descriptorsOn(path_);
+      switch (outcome.status) {
+        case FindStatus::Found:
+          ASSERT_TRUE(row.expected.has_value()) << context;
+          EXPECT_EQ(outcome.record, *row.expected) << context;
+          ASSERT_EQ(open.size(), 1U) << context;
+          EXPECT_EQ(fdInfo(open.front(), "pos", 10), endOfExpected) << context;
+          EXPECT_TRUE(!reached || absorbable(disk, failure.error)) << context;
+          break;
+        case FindStatus::NotFound:
+          // A failure is never taken for "no such record".
+          EXPECT_FALSE(row.expected.has_value()) << context;
+          EXPECT_TRUE(!reached || absorbable(disk, failure.error)) << context;
+          break;
+        case FindStatus::ReadFailed:
+          EXPECT_TRUE(reached) << context;
+          EXPECT_EQ(outcome.error, failure.error) << context;
+          break;
+      }
+      if (outcome.status != FindStatus::Found) {
+        EXPECT_TRUE(open.empty()) << context;
+      }
+      file.CloseRecordFile();
+      expectNothingOpen(context);
+      EXPECT_EQ(std::filesystem::exists(path_), row.file.has_value()) << context;
+      EXPECT_EQ(readBytes(path_), bytes) << context;
+      if (!reached) {
+        break;
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryLookupCall, LookupFaultTest,
+    ::testing::Values(LookupRow{"finds_the_last_record", kThreeRecords, kThird.matricula,
+                                Before::NothingOpen, kThird},
+                      LookupRow{"finds_the_first_record", kThreeRecords, kFirst.matricula,
+                                Before::NothingOpen, kFirst},
+                      LookupRow{"misses", kThreeRecords, u"Z-0", Before::NothingOpen, std::nullopt},
+                      LookupRow{"misses_a_key_the_file_cannot_hold", kThreeRecords, u"\u4E00",
+                                Before::NothingOpen, std::nullopt},
+                      LookupRow{"closes_a_found_record_first", kThreeRecords, kThird.matricula,
+                                Before::FoundRecordOpen, kThird},
+                      LookupRow{"finds_nothing_without_a_file", std::nullopt, kFirst.matricula,
+                                Before::NothingOpen, std::nullopt}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+// --- A crash in the middle of a save -----------------------------------------------------------
+
+// The save's one write lands only its first k bytes, for every k, and then the program is gone:
+// nothing it would do to clean up reaches the file. A fresh program then finds every record saved
+// before exactly, never a record mixed from two, and the record it saves next.
+TEST_F(RecordFileFaultTest, ACrashAfterAnyPrefixOfTheWriteLosesNoConfirmedRecord) {
+  const struct {
+    const char* name;
+    std::string before;
+    std::vector<StudentRecord> confirmed;
+    std::string completion;
+  } rows[] = {
+      {"records before", kThreeRecords, {kFirst, kSecond, kThird}, ""},
+      {"a torn record before", kTornTail, {kFirst}, kTornCompletion},
+  };
+  for (const auto& row : rows) {
+    const std::size_t written = row.completion.size() + recordBytes(kNew).size();
+    for (std::size_t k = 0; k <= written; ++k) {
+      const std::string context = std::string(row.name) + ", " + std::to_string(k) + " bytes";
+      prepare(row.before);
+      {
+        FaultyFileSystem dying;
+        dying.crashInWrite(1, k);
+        RecordFile crashed(path_, dying);
+        EXPECT_EQ(crashed.AppendRecord(kNew).status, SaveStatus::WriteFailed) << context;
+      }
+      RecordFile fresh(path_);
+      ASSERT_EQ(fresh.AppendRecord(kOther).status, SaveStatus::Saved) << context;
+      for (const StudentRecord& record : row.confirmed) {
+        EXPECT_EQ(lookUp(record), record) << context;
+      }
+      EXPECT_EQ(lookUp(kOther), kOther) << context;
+      // Every record in the file is one that was saved, or what a cut left of one.
+      const std::string bytes = readBytes(path_);
+      auto records = testing::ReferenceReader(bytes).records();
+      ASSERT_FALSE(records.empty()) << context;
+      EXPECT_EQ(records.back().end, bytes.size()) << context;
+      for (const auto& read : records) {
+        const StudentRecord found = testing::recordFrom(read.fields);
+        const bool known = found == kFirst || found == kSecond || found == kThird ||
+                           found == kOther || cutFrom(found, kNew) || cutFrom(found, kTornRecord);
+        EXPECT_TRUE(known) << context << ": " << bytes;
+      }
+    }
+  }
+}
+
+// A program that ignores the lock may append its record between the start of this save and its
 // write. A save that then fails takes back only the bytes it wrote, never the other record.
 TEST_F(RecordFileFaultTest, AFailedSaveKeepsARecordAnotherProgramAppendedFirst) {
-  const StudentRecord kOther{u"C-3", u"Otro", u"Este 3", u"555-0303", u"alta"};
-  const SaveFault rows[] = {
-      {"write fails", Call::Write, 1, ENOSPC, ENOSPC},
-      {"short write, then no space", Call::Write, 2, ENOSPC, ENOSPC},
-      {"fsync fails", Call::Fsync, 1, EIO, EIO},
+  const struct {
+    const char* behaviour;
+    Call call;
+    int nth;
+    int error;
+    bool shortFirst;
+    int expected;  // the errno the save reports
+  } rows[] = {
+      {"write fails", Call::Write, 1, ENOSPC, false, ENOSPC},
+      {"short write, then no space", Call::Write, 2, ENOSPC, true, ENOSPC},
+      {"short write, then the rest written", Call::Fsync, 1, ENOSPC, true, EIO},
+      {"fsync fails", Call::Fsync, 1, EIO, false, EIO},
   };
-  for (const SaveFault& row : rows) {
-    writeBytes(path_, bytesOf(kFirst));
+  for (const auto& row : rows) {
+    writeBytes(path_, recordBytes(kFirst));
     FaultyFileSystem disk;
     disk.fail(row.call, row.nth, row.error);
-    if (row.call == Call::Write && row.nth == 2) {
+    if (row.shortFirst) {
       disk.shortenWrite(1);
     }
     bool otherSaved = false;
     disk.onCall = [&](Call call) {
       if (call == Call::Write && !otherSaved) {
-        RecordFile other(path_);
-        otherSaved = other.AppendRecord(kOther).status == SaveStatus::Saved;
+        const int fd = open(path_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        const std::string other = recordBytes(kOther);
+        otherSaved = write(fd, other.data(), other.size()) == static_cast<ssize_t>(other.size());
+        close(fd);
       }
     };
     RecordFile file(path_, disk);
@@ -236,23 +413,12 @@ TEST_F(RecordFileFaultTest, AFailedSaveKeepsARecordAnotherProgramAppendedFirst) 
     ASSERT_TRUE(otherSaved) << row.behaviour;
     EXPECT_EQ(outcome.status, SaveStatus::WriteFailed) << row.behaviour;
     EXPECT_EQ(outcome.error, row.expected) << row.behaviour;
-    EXPECT_EQ(readBytes(path_), bytesOf(kFirst) + bytesOf(kOther)) << row.behaviour;
-    expectClosed(file);
+    EXPECT_EQ(readBytes(path_), recordBytes(kFirst) + recordBytes(kOther)) << row.behaviour;
+    expectNothingOpen(row.behaviour);
   }
 }
 
-TEST_F(RecordFileFaultTest, ShortWriteWhoseRestSucceedsIsStillAFailure) {
-  writeBytes(path_, bytesOf(kFirst));
-  FaultyFileSystem disk;
-  disk.shortenWrite(1);
-  RecordFile file(path_, disk);
-  const SaveOutcome outcome = file.AppendRecord(kSecond);
-  EXPECT_EQ(outcome.status, SaveStatus::WriteFailed);
-  EXPECT_EQ(outcome.error, EIO);
-  EXPECT_EQ(readBytes(path_), bytesOf(kFirst));
-}
-
-TEST_F(RecordFileFaultTest, NewFileNeedsItsFolderSynced) {
+TEST_F(RecordFileFaultTest, ANewFileNeedsItsFolderSynced) {
   const struct {
     const char* behaviour;
     Call call;
@@ -270,9 +436,9 @@ TEST_F(RecordFileFaultTest, NewFileNeedsItsFolderSynced) {
     disk.fail(row.call, row.nth, row.error);
     RecordFile file(path_, disk);
     EXPECT_EQ(file.AppendRecord(kSecond).status, row.expected) << row.behaviour;
-    EXPECT_EQ(readBytes(path_), row.expected == SaveStatus::Saved ? bytesOf(kSecond) : "")
+    EXPECT_EQ(readBytes(path_), row.expected == SaveStatus::Saved ? recordBytes(kSecond) : "")
         << row.behaviour;
-    expectClosed(file);
+    expectNothingOpen(row.behaviour);
   }
   // A file that already holds records was synced into its folder before.
   FaultyFileSystem disk;
@@ -281,55 +447,112 @@ TEST_F(RecordFileFaultTest, NewFileNeedsItsFolderSynced) {
   EXPECT_EQ(disk.count(Call::Fsync), 1);
 }
 
-// Every call of a save fails at every position in turn, once and from then on: a save reported
-// as done left exactly the record behind, any other left the file as it was.
-TEST_F(RecordFileFaultTest, InjectedFailuresNeverFakeASave) {
-  for (const Call call :
-       {Call::Open, Call::Fstat, Call::Write, Call::Fsync, Call::Ftruncate, Call::Close}) {
-    for (const Persistence persistence : {Persistence::Once, Persistence::FromThenOn}) {
-      for (int nth = 1; nth <= 3; ++nth) {
-        writeBytes(path_, bytesOf(kFirst));
-        FaultyFileSystem disk;
-        disk.fail(call, nth, EIO, persistence);
-        RecordFile file(path_, disk);
-        const SaveStatus status = file.AppendRecord(kSecond).status;
-        const std::string after = readBytes(path_);
-        if (status == SaveStatus::Saved) {
-          EXPECT_EQ(after, bytesOf(kFirst) + bytesOf(kSecond));
-        } else {
-          EXPECT_EQ(after, bytesOf(kFirst));
-        }
-        if (disk.count(call) >= nth && call != Call::Ftruncate) {
-          EXPECT_EQ(status, SaveStatus::WriteFailed) << static_cast<int>(call) << " " << nth;
-        }
-        expectClosed(file);
-      }
-    }
+// --- What stands under the file's name ----------------------------------------------------------
+
+TEST_F(RecordFileFaultTest, OnlyARegularFileIsWrittenOrRead) {
+  const struct {
+    const char* name;
+    void (*make)(const std::string& path);
+    int saveError;
+    int lookupError;
+  } rows[] = {
+      {"a device",
+       [](const std::string& path) { std::filesystem::create_symlink("/dev/null", path); }, EINVAL,
+       EINVAL},
+      {"a folder", [](const std::string& path) { std::filesystem::create_directory(path); }, EISDIR,
+       EISDIR},
+      // A FIFO would block an open for reading until a writer came, and a writing one until a
+      // reader did; neither may hang the program.
+      {"a FIFO", [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0666), 0); }, EINVAL,
+       EINVAL},
+  };
+  for (const auto& row : rows) {
+    std::filesystem::remove_all(path_);
+    row.make(path_);
+    const std::vector<int> openBefore = descriptorsOn(path_);  // /dev/null may be open already
+    RecordFile file(path_);
+    const SaveOutcome saved = file.AppendRecord(kFirst);
+    EXPECT_EQ(saved.status, SaveStatus::WriteFailed) << row.name;
+    EXPECT_EQ(saved.error, row.saveError) << row.name;
+    const FindOutcome found = file.FindRecord(u"A-102");
+    EXPECT_EQ(found.status, FindStatus::ReadFailed) << row.name;
+    EXPECT_EQ(found.error, row.lookupError) << row.name;
+    EXPECT_EQ(descriptorsOn(path_), openBefore) << row.name;
   }
 }
 
-// Every call of a lookup fails at every position in turn: a failure that happened is reported,
-// never taken for "no record", and leaves the caller's record and no descriptor behind.
-TEST_F(RecordFileFaultTest, InjectedFailuresInALookupAreReported) {
-  writeBytes(path_, bytesOf(kFirst) + bytesOf(kSecond));
-  for (const Call call : {Call::Open, Call::Fstat, Call::Read, Call::Lseek}) {
-    for (int nth = 1; nth <= 12; ++nth) {
-      FaultyFileSystem disk;
-      disk.fail(call, nth, EIO);
-      RecordFile file(path_, disk);
-      const FindOutcome outcome = file.FindRecord(u"B-7");
-      const bool fired = disk.count(call) >= nth;
-      const std::string context =
-          std::to_string(static_cast<int>(call)) + " " + std::to_string(nth);
-      EXPECT_EQ(outcome.status, fired ? FindStatus::ReadFailed : FindStatus::Found) << context;
-      if (fired) {
-        EXPECT_EQ(outcome.error, EIO) << context;
-        expectClosed(file);
-      } else {
-        EXPECT_EQ(outcome.record, kSecond) << context;
+// With a reader at the other end of a FIFO, a record written to it would be gone: nothing may
+// leave the program before the save knows that it holds a regular file.
+TEST_F(RecordFileFaultTest, AFifoWithAReaderReceivesNothing) {
+  ASSERT_EQ(mkfifo(path_.c_str(), 0666), 0);
+  const int reader = open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  RecordFile file(path_);
+  const SaveOutcome outcome = file.AppendRecord(kFirst);
+  char arrived[64];
+  const ssize_t got = read(reader, arrived, sizeof arrived);
+  const bool nothingArrived = got == 0 || (got < 0 && errno == EAGAIN);
+  close(reader);
+  EXPECT_TRUE(nothingArrived) << got << " bytes arrived";
+  EXPECT_EQ(outcome.status, SaveStatus::WriteFailed);
+  EXPECT_EQ(errorReason(outcome.error), u"no es un archivo normal");
+  expectNothingOpen("fifo");
+}
+
+// A write that crosses the process's file-size limit must not kill the program half a record into
+// the file: the save fails, says why, and leaves the file as it was.
+TEST_F(RecordFileFaultTest, AFileSizeLimitFailsTheSaveAndTheProgramLives) {
+  writeBytes(path_, kThreeRecords);
+  for (const rlim_t room : {rlim_t{0}, rlim_t{30}}) {
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      std::signal(SIGXFSZ, SIG_DFL);  // as a program starts
+      surviveFileSizeLimit();
+      const rlimit limit{kThreeRecords.size() + room, RLIM_INFINITY};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+        _exit(2);
       }
+      RecordFile file(path_);
+      const SaveOutcome outcome = file.AppendRecord(kNew);
+      _exit(outcome.status == SaveStatus::WriteFailed && outcome.error == EFBIG ? 0 : 1);
     }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status) << ", room " << room;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << room;
+    EXPECT_EQ(readBytes(path_), kThreeRecords) << room;
   }
+  EXPECT_EQ(errorReason(EFBIG), u"el archivo es demasiado grande");
+}
+
+TEST_F(RecordFileFaultTest, SaveInAReadOnlyFolderFailsAndCreatesNothing) {
+  // Root ignores permission bits, so the save runs in a child process as the user "nobody".
+  ASSERT_EQ(chmod(folder_.path().c_str(), 0555), 0);
+  const int status = runUnprivileged([this] {
+    RecordFile file(path_);
+    const SaveOutcome outcome = file.AppendRecord(kFirst);
+    return outcome.status == SaveStatus::WriteFailed && outcome.error == EACCES ? 0 : 1;
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_FALSE(std::filesystem::exists(path_));
+}
+
+TEST_F(RecordFileFaultTest, AnUnreadableFileIsReportedNotTakenForEmpty) {
+  writeBytes(path_, recordBytes(kFirst));
+  ASSERT_EQ(chmod(path_.c_str(), 0), 0);
+  ASSERT_EQ(chmod(folder_.path().c_str(), 0755), 0);
+  const int status = runUnprivileged([this] {
+    RecordFile file(path_);
+    const FindOutcome found = file.FindRecord(u"A-102");
+    const SaveOutcome saved = file.AppendRecord(kSecond);
+    const bool ok = found.status == FindStatus::ReadFailed && found.error == EACCES &&
+                    saved.status == SaveStatus::WriteFailed && saved.error == EACCES;
+    return ok ? 0 : 1;
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(readBytes(path_), recordBytes(kFirst));
 }
 
 }  // namespace

@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "FaultyFileSystem.h"
 #include "TestFiles.h"
+#include "Windows1252.h"
 
 namespace records {
 namespace {
@@ -65,7 +69,8 @@ TEST_F(RecordFileTest, EmptyRecordIsTwentyBytes) {
 }
 
 TEST_F(RecordFileTest, AppendingLeavesEarlierBytesUnchanged) {
-  const std::string earlier = "\"x\"\r\n\"y\"\r\nhand edited, no quotes\n";
+  // One whole record of five fields, as a hand edit left it.
+  const std::string earlier = "\"x\"\r\n\"y\"\r\nhand edited, no quotes\n\"z\"\r\n";
   writeBytes(path_, earlier);
   save(kExample);
   save(kExample);
@@ -151,21 +156,133 @@ TEST_F(RecordFileTest, SaveAfterSuccessfulLookupSucceedsAndIsFoundLater) {
   EXPECT_EQ(found_, later);
 }
 
-TEST_F(RecordFileTest, AppendingDescriptorIsCloseOnExecAndAppendOnly) {
-  // Observed from inside the save, through the file-system seam.
+// Whether an open of the file other than this process's descriptors could take the save's lock
+// now: F_OFD_GETLK on a descriptor of its own shows a conflicting lock.
+bool lockedByAnotherOpen(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct flock probe {};
+  probe.l_type = F_WRLCK;
+  probe.l_whence = SEEK_SET;
+  const bool locked = fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+  close(fd);
+  return locked;
+}
+
+// Observed from inside the save, through the file-system seam: the one descriptor is readable (to
+// see how the file ends), appends, is not inherited by programs started later, and holds the
+// file's lock from the reading of the tail until the record is synced.
+TEST_F(RecordFileTest, TheSaveHoldsOneLockedAppendingDescriptorFromTailCheckToSync) {
+  writeBytes(path_, "\"T-1\"\r\n");
   testing::FaultyFileSystem watcher;
   RecordFile watched(path_, watcher);
-  long long flags = -1;
+  std::vector<std::size_t> open;
+  long long flags = 0;
+  std::vector<bool> locked;
   watcher.onCall = [&](testing::Call call) {
-    if (call == testing::Call::Write) {
-      flags = fdInfo(openDescriptor(), "flags", 8);
+    if (call == testing::Call::Read || call == testing::Call::Write ||
+        call == testing::Call::Fsync) {
+      const std::vector<int> descriptors = descriptorsOn(path_);
+      open.push_back(descriptors.size());
+      flags = descriptors.empty() ? 0 : fdInfo(descriptors.front(), "flags", 8);
+      locked.push_back(lockedByAnotherOpen(path_));
     }
   };
   ASSERT_EQ(watched.AppendRecord(kExample).status, SaveStatus::Saved);
-  EXPECT_EQ(flags & O_ACCMODE, O_WRONLY);
+  EXPECT_EQ(std::count(open.begin(), open.end(), 1U), static_cast<long>(open.size()));
+  EXPECT_EQ(flags & O_ACCMODE, O_RDWR);
   EXPECT_NE(flags & O_APPEND, 0);
   EXPECT_NE(flags & O_CLOEXEC, 0);
+  EXPECT_GE(locked.size(), 3U);
+  EXPECT_EQ(std::count(locked.begin(), locked.end(), false), 0);
   EXPECT_TRUE(descriptorsOn(path_).empty());
+  EXPECT_FALSE(lockedByAnotherOpen(path_));
+}
+
+// A crash, a full disk or an older program may have left the file ending inside a record. A save
+// completes that record with what survived and empty fields, so that it and every later record are
+// read in step, and says so; nothing already in the file changes.
+TEST_F(RecordFileTest, ASaveCompletesATornLastRecordAndStaysInStep) {
+  const StudentRecord kNew{u"N-2", u"Luis", u"Norte 9", u"555-0303", u"nuevo"};
+  const struct {
+    const char* behaviour;
+    std::string tail;  // after a whole record
+    StudentRecord torn;
+  } rows[] = {
+      {"after one line", "\"T-1\"\r\n", {u"T-1", u"", u"", u"", u""}},
+      {"after two lines", "\"T-1\"\r\n\"Tomas\"\r\n", {u"T-1", u"Tomas", u"", u"", u""}},
+      {"after three lines",
+       "\"T-1\"\r\n\"Tomas\"\r\n\"Pla\"\r\n",
+       {u"T-1", u"Tomas", u"Pla", u"", u""}},
+      {"after four lines",
+       "\"T-1\"\r\n\"Tomas\"\r\n\"Pla\"\r\n\"555\"\r\n",
+       {u"T-1", u"Tomas", u"Pla", u"555", u""}},
+      {"inside a line", "\"T-1\"\r\n\"Tom", {u"T-1", u"Tom", u"", u"", u""}},
+      {"inside the matricula", "\"T-", {u"T-", u"", u"", u"", u""}},
+      {"after a closing quote with no line end",
+       "\"T-1\"\r\n\"Tomas\"\r\n\"Pla\"\r\n\"555\"\r\n\"activo\"",
+       {u"T-1", u"Tomas", u"Pla", u"555", u"activo"}},
+      {"between CR and LF", "\"T-1\"\r\n\"Tomas\"\r", {u"T-1", u"Tomas", u"", u"", u""}},
+  };
+  for (const auto& row : rows) {
+    const std::string before = testing::recordBytes(kExample) + row.tail;
+    writeBytes(path_, before);
+    RecordFile file(path_);
+    const SaveOutcome saved = file.AppendRecord(kNew);
+    EXPECT_EQ(saved.status, SaveStatus::Saved) << row.behaviour;
+    EXPECT_EQ(saved.repair, TailRepair::CompletedTornRecord) << row.behaviour;
+    const std::string after = readBytes(path_);
+    EXPECT_EQ(after.substr(0, before.size()), before) << row.behaviour;
+    for (const StudentRecord& expected : {kExample, row.torn, kNew}) {
+      const FindOutcome found = file.FindRecord(expected.matricula);
+      EXPECT_EQ(found.status, FindStatus::Found) << row.behaviour;
+      EXPECT_EQ(found.record, expected) << row.behaviour;
+    }
+    // The file now ends on a record boundary: the next save adds its record alone.
+    const SaveOutcome again = file.AppendRecord(kNew);
+    EXPECT_EQ(again.repair, TailRepair::None) << row.behaviour;
+    EXPECT_EQ(readBytes(path_), after + testing::recordBytes(kNew)) << row.behaviour;
+  }
+}
+
+// A later save reads only what was appended since the last one, but never trusts where that one
+// ended once the file is no longer the one it wrote to.
+TEST_F(RecordFileTest, ALaterSaveSeesWhatChangedSinceTheLastOne) {
+  const StudentRecord kNew{u"N-2", u"Luis", u"Norte 9", u"555-0303", u"nuevo"};
+  // Read from its start, the first field is quoted and cut short; read from inside the long second
+  // line, it would be an unquoted field: the two readings complete it differently.
+  const std::string rewritten = "\"Z-1\"\r\n\"" + std::string(200, 'z');
+  const struct {
+    const char* behaviour;
+    void (*change)(const std::string& path, const std::string& rewritten);
+    StudentRecord torn;
+  } rows[] = {
+      {"another program appended a torn record",
+       [](const std::string& path, const std::string&) {
+         std::ofstream(path, std::ios::binary | std::ios::app) << "\"T-1\"\r\n\"Tom";
+       },
+       {u"T-1", u"Tom", u"", u"", u""}},
+      {"the file was rewritten in place",
+       [](const std::string& path, const std::string& bytes) { writeBytes(path, bytes); },
+       {u"Z-1", decodeWindows1252(std::string(200, 'z')), u"", u"", u""}},
+      {"the file was replaced",
+       [](const std::string& path, const std::string& bytes) {
+         std::filesystem::remove(path);
+         writeBytes(path, bytes);
+       },
+       {u"Z-1", decodeWindows1252(std::string(200, 'z')), u"", u"", u""}},
+  };
+  for (const auto& row : rows) {
+    std::filesystem::remove(path_);
+    RecordFile file(path_);
+    ASSERT_EQ(file.AppendRecord(kExample).status, SaveStatus::Saved);
+    row.change(path_, rewritten);
+    EXPECT_EQ(file.AppendRecord(kNew).repair, TailRepair::CompletedTornRecord) << row.behaviour;
+    for (const StudentRecord& expected : {row.torn, kNew}) {
+      const FindOutcome found = file.FindRecord(expected.matricula);
+      EXPECT_EQ(found.status, FindStatus::Found) << row.behaviour;
+      EXPECT_EQ(found.record, expected) << row.behaviour;
+    }
+  }
 }
 
 TEST_F(RecordFileTest, RefusedFieldsWriteNothingAndNameTheFirstSuchField) {

@@ -143,13 +143,13 @@ class RecordScreensTest : public QObject {
   void aFailedSaveIsReportedAndNeverConfirmed_data() {
     QTest::addColumn<QString>("how");
     QTest::newRow("archivo.txt is a folder") << "folder";
-    QTest::newRow("the disk is full") << "full";
+    QTest::newRow("archivo.txt is a device") << "device";
   }
 
   void aFailedSaveIsReportedAndNeverConfirmed() {
     QFETCH(QString, how);
     QVERIFY(how == "folder" ? QDir().mkdir("archivo.txt")
-                            : QFile::link("/dev/full", "archivo.txt"));
+                            : QFile::link("/dev/null", "archivo.txt"));
     QTest::keyClicks(box(ScreenId::Ingreso, "txtmat"), "A-1");
     click(ScreenId::Ingreso, "cmdgrabar");
     QCOMPARE(harness_.messages().size(), std::size_t{1});
@@ -158,6 +158,23 @@ class RecordScreensTest : public QObject {
     QVERIFY2(shown.startsWith(lead) && shown.size() > lead.size(), qPrintable(shown));
     QCOMPARE(descriptorsOnTheRecordFile(), 0);
     QCOMPARE(descriptorsOnTheRecordFile(), 0);
+  }
+
+  // A file that ends inside a record is completed by the save, which says so once before the
+  // usual confirmation.
+  void aTornLastRecordIsCompletedAndTold() {
+    const QByteArray torn = kExample + "\"T-1\"\r\n\"Tom";
+    QVERIFY(writeFile(torn));
+    QTest::keyClicks(box(ScreenId::Ingreso, "txtmat"), "N-2");
+    click(ScreenId::Ingreso, "cmdgrabar");
+    QCOMPARE(harness_.messageTexts(),
+             (QStringList{
+                 QStringLiteral("Se ha completado un registro incompleto al final de archivo.txt"),
+                 kSaved}));
+    QCOMPARE(fileBytes(),
+             torn + "\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n" + recordBytes({"N-2", "", "", "", ""}));
+    click(ScreenId::Ingreso, "cmdgrabar");
+    QCOMPARE(harness_.messageTexts().size(), 3);  // the file ends on a record now: no notice
   }
 
   void lookup_data() {

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,9 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "StudentRecord.h"
+#include "Windows1252.h"
 
 namespace records::testing {
 
@@ -67,6 +71,50 @@ inline std::string hex(std::string_view bytes) {
     text += kDigits[value & 0xF];
   }
   return text;
+}
+
+// The five lines of a record whose fields are plain ASCII, written out by hand, as the file holds
+// them: each field between double quotes, ending in CR LF.
+inline std::string recordBytes(const StudentRecord& record) {
+  std::string bytes;
+  for (const std::u16string* field :
+       {&record.matricula, &record.nombre, &record.direccion, &record.telefono, &record.status}) {
+    bytes += '"';
+    for (const char16_t c : *field) {
+      bytes += static_cast<char>(c);
+    }
+    bytes += "\"\r\n";
+  }
+  return bytes;
+}
+
+// Whether `found` is `whole` as far as a cut kept it: its first fields equal, then one field cut
+// short, then empty fields, as a save completes a record torn by a crash. A record mixed from two
+// records is never so.
+inline bool cutFrom(const StudentRecord& found, const StudentRecord& whole) {
+  const std::array<const std::u16string*, 5> got = {
+      &found.matricula, &found.nombre, &found.direccion, &found.telefono, &found.status};
+  const std::array<const std::u16string*, 5> want = {
+      &whole.matricula, &whole.nombre, &whole.direccion, &whole.telefono, &whole.status};
+  std::size_t field = 0;
+  while (field < got.size() && *got[field] == *want[field]) {
+    ++field;
+  }
+  if (field < got.size() && want[field]->substr(0, got[field]->size()) != *got[field]) {
+    return false;
+  }
+  for (++field; field < got.size(); ++field) {
+    if (!got[field]->empty()) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A record as read back: its five fields' bytes turned into text.
+inline StudentRecord recordFrom(const std::array<std::string, 5>& fields) {
+  return {decodeWindows1252(fields[0]), decodeWindows1252(fields[1]), decodeWindows1252(fields[2]),
+          decodeWindows1252(fields[3]), decodeWindows1252(fields[4])};
 }
 
 // The descriptors of this process that the operating system shows open on `path`.

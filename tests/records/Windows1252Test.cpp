@@ -65,7 +65,8 @@ TEST(ErrorReason, NamesTheCommonReasonsInPlainSpanish) {
   EXPECT_EQ(errorReason(EISDIR), u"es una carpeta");
   EXPECT_EQ(errorReason(EACCES), errorReason(EPERM));
   EXPECT_EQ(errorReason(12345), u"error del sistema numero 12345");
-  for (const int error : {ENOSPC, EACCES, EISDIR, EROFS, EIO, EDQUOT, ENOENT, EINVAL, 12345}) {
+  for (const int error :
+       {ENOSPC, EACCES, EISDIR, EROFS, EIO, EDQUOT, ENOENT, EINVAL, EAGAIN, ENOLCK, 12345}) {
     for (const char16_t unit : errorReason(error)) {
       EXPECT_LT(unit, 0x80) << "plain ASCII, for error " << error;
     }
