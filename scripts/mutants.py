@@ -54,7 +54,8 @@ class Mutant:
     replacement: str
 
     def describe(self):
-        return f"{self.path}:{self.line} {self.kind} '{self.original}' -> '{self.replacement}'"
+        return (f"{self.path}:{self.line}:{self.column + 1} {self.kind} '{self.original}' -> "
+                f"'{self.replacement}'")
 
 
 def mask_code(text):
@@ -328,6 +329,9 @@ def main():
     parser.add_argument("--only", default=os.environ.get("MUTANTS_ONLY", ""),
                         help="a regular expression the source paths must match, like 'src/calc/'")
     parser.add_argument("--list", action="store_true", help="print the faults and stop")
+    parser.add_argument("--rerun", default="",
+                        help="a previous run's output: plant again only the faults that survived "
+                             "it (with the same seed, count and filter), as against other tests")
     parser.add_argument("--dir", default=os.environ.get("MUTANTS_DIR", ""),
                         help="scratch folder kept between runs (default: build/mutants)")
     parser.add_argument("--test-timeout", type=int,
@@ -343,6 +347,11 @@ def main():
     mutants, total = pick_mutants(repo, args.seed, args.count, args.only)
     print(f"seed {args.seed}, count {args.count}, filter '{args.only}': {len(mutants)} of "
           f"{total} sites", flush=True)
+    if args.rerun:
+        survived = Path(args.rerun).read_text().split("\n")
+        mutants = [m for m in mutants if any(
+            line.split("] ", 1)[-1].startswith("survived   " + m.describe()) for line in survived)]
+        print(f"planting again the {len(mutants)} that survived in {args.rerun}", flush=True)
     if args.list:
         for mutant in mutants:
             print(mutant.describe())

@@ -105,10 +105,6 @@ class ShellTest : public QObject {
         << std::vector<Step>{{"cmdSiguiente", After::Ingreso},
                              {"cmdvizualizar", After::Vista},
                              {"cmdfin", After::EndedOnReturn}};
-    QTest::newRow("the whole chain there and back")
-        << std::vector<Step>{{"cmdSiguiente", After::Ingreso}, {"cmdvizualizar", After::Vista},
-                             {"cmdatras", After::Ingreso},     {"cmdatras", After::Calculador},
-                             {"cmdSiguiente", After::Ingreso}, {"cmdvizualizar", After::Vista}};
   }
 
   void everyTransitionLeavesOneScreenOrEndsTheProgram() {

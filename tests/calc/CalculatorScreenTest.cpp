@@ -1,4 +1,3 @@
-#include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -34,7 +33,8 @@ Q_DECLARE_METATYPE(Entry)
 Q_DECLARE_METATYPE(Action)
 
 // The calculator screen driven through its real widgets: typing with the doubled-operator check,
-// Enter and "Calcular", the two reports, "Borrar", focus and names.
+// Enter and "Calcular", the two reports and "Borrar". What the core decides is tested there;
+// these tests keep to the key rules, the caret and focus, and what a message shows and when.
 class CalculatorScreenTest : public QObject {
   Q_OBJECT
 
@@ -58,25 +58,16 @@ class CalculatorScreenTest : public QObject {
     QTest::newRow("typing 5, + and + refuses the second +")
         << Entry::Typed << "5++" << Action::None << "5+"
         << "" << QStringList{kDoubled};
-    QTest::newRow("two different operators pass")
-        << Entry::Typed << "5+-3" << Action::None << "5+-3"
-        << "" << none;
-    QTest::newRow("doubled digits and points are no operators")
-        << Entry::Typed << "55..5" << Action::None << "55..5"
-        << "" << none;
     QTest::newRow("Enter evaluates strictly left to right")
         << Entry::Typed << "2+3*4" << Action::Enter << "2+3*4"
         << "20" << none;
-    QTest::newRow("Enter on 5// refuses instead of evaluating")
-        << Entry::Placed << "5//" << Action::Enter << "5/"
-        << "" << QStringList{kDoubled};
     QTest::newRow("Calcular on 5// strips one / and meets a zero divisor")
         << Entry::Placed << "5//" << Action::Calcular << ""
         << "0" << QStringList{kDivisionByZero};
     QTest::newRow("Calcular on 5++ placed without a key release strips it")
         << Entry::Placed << "5++" << Action::Calcular << "5+"
         << "5" << none;
-    QTest::newRow("Enter on the same 5++ refuses it")
+    QTest::newRow("Enter on 5++ placed without a key release refuses it")
         << Entry::Placed << "5++" << Action::Enter << "5+"
         << "" << QStringList{kDoubled};
     QTest::newRow("Enter on a lone + evaluates the empty text")
@@ -85,24 +76,12 @@ class CalculatorScreenTest : public QObject {
     QTest::newRow("Enter on -5+3 strips the leading -")
         << Entry::Typed << "-5+3" << Action::Enter << "5+3"
         << "8" << none;
-    QTest::newRow("Enter on 5+- strips only the trailing -")
-        << Entry::Typed << "5+-" << Action::Enter << "5+"
-        << "5" << none;
     QTest::newRow("Shift+Enter evaluates like Enter")
         << Entry::Typed << "10/4" << Action::ShiftEnter << "10/4"
         << "2.5" << none;
     QTest::newRow("keypad Enter evaluates like Enter")
         << Entry::Typed << "10/4" << Action::KeypadEnter << "10/4"
         << "2.5" << none;
-    QTest::newRow("Calcular shows 15 significant digits")
-        << Entry::Placed << "1/3" << Action::Calcular << "1/3"
-        << "0.333333333333333" << none;
-    QTest::newRow("Enter on 8/0 reports the zero divisor")
-        << Entry::Typed << "8/0" << Action::Enter << ""
-        << "0" << QStringList{kDivisionByZero};
-    QTest::newRow("a % operand beyond 32 bits is reported")
-        << Entry::Placed << "3000000000%2" << Action::Calcular << "3000000000%2"
-        << "" << QStringList{kOutOfRange};
   }
 
   void entryAndEvaluation() {
@@ -264,26 +243,6 @@ class CalculatorScreenTest : public QObject {
     QCOMPARE(result()->text(), QString::number(ones + 1));
   }
 
-  void theFocusFollowsTheTabOrder() {
-    QTRY_COMPARE(QApplication::focusWidget(), box());
-    const QStringList expected{"cmdSalir", "cmdLimpiar", "cmdSiguiente", "cmdCalc", "txtExpresion"};
-    for (const QString& name : expected) {
-      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-      QCOMPARE(QApplication::focusWidget()->objectName(), name);
-    }
-  }
-
-  void screenReadersHearNamesAndTheCurrentResult() {
-    QCOMPARE(accessibleText(box(), QAccessible::Name), QStringLiteral("Expresion:"));
-    for (const char* name : {"cmdCalc", "cmdSiguiente", "cmdLimpiar", "cmdSalir"}) {
-      QCOMPARE(accessibleText(button(name), QAccessible::Name), button(name)->text());
-    }
-    QTest::keyClicks(box(), "2+3*4");
-    QTest::keyClick(box(), Qt::Key_Return);
-    QCOMPARE(accessibleText(result(), QAccessible::Name), QStringLiteral("20"));
-    QCOMPARE(accessibleText(result(), QAccessible::Description), QStringLiteral("Resultado"));
-  }
-
  private:
   static QLineEdit* box() {
     return ShellHarness::control<QLineEdit>(ScreenId::Calculador, "txtExpresion");
@@ -293,10 +252,6 @@ class CalculatorScreenTest : public QObject {
   }
   static QPushButton* button(const char* name) {
     return ShellHarness::control<QPushButton>(ScreenId::Calculador, name);
-  }
-  static QString accessibleText(QWidget* widget, QAccessible::Text kind) {
-    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
-    return face == nullptr ? QStringLiteral("<no interface>") : face->text(kind);
   }
 
   ShellHarness harness_;
