@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -183,6 +184,22 @@ class ShellTest : public QObject {
     // The load filled the operator table again: a doubled operator is refused at once.
     QTest::keyClicks(box, "5++");
     QCOMPARE(harness_.messageTexts(), QStringList{QStringLiteral("Este Operador ya existe")});
+  }
+
+  // A line of a screen is a one-pixel strip filled with the text colour; unfilled, it would not
+  // be seen on the window's background.
+  void theViewersLinesAreDrawnInTheTextColour() {
+    QVERIFY(ShellHarness::click(ScreenId::Calculador, "cmdSiguiente"));
+    QVERIFY(ShellHarness::click(ScreenId::Ingreso, "cmdvizualizar"));
+    QWidget* viewer = ShellHarness::window(ScreenId::Vista);
+    const QImage shown = viewer->grab().toImage();
+    const QColor text = viewer->palette().color(QPalette::WindowText);
+    QVERIFY(viewer->palette().color(QPalette::Window) != text);
+    for (const char* name : {"Line1", "Line2"}) {
+      const QWidget* line = viewer->findChild<QWidget*>(QString::fromUtf8(name));
+      QVERIFY2(line != nullptr, name);
+      QCOMPARE(shown.pixelColor(line->geometry().center()), text);
+    }
   }
 
   void aMovedScreenOpensCentredAgain() {
