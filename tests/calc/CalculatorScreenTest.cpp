@@ -233,6 +233,22 @@ class CalculatorScreenTest : public QObject {
     }
   }
 
+  // The box takes the focus when the screen is loaded, not each time its window is activated again,
+  // as after a message box or another program.
+  void comingBackToTheWindowLeavesTheFocusWhereItWas() {
+    QTRY_COMPARE(QApplication::focusWidget(), box());
+    QTest::keyClick(box(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), button("cmdSalir"));
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QWidget* calculator = ShellHarness::window(ScreenId::Calculador);
+    calculator->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(calculator));
+    QCOMPARE(QApplication::focusWidget(), button("cmdSalir"));
+  }
+
   void theBoxTakesExpressionsBeyondQtsDefaultLength() {
     const int ones = 20'000;
     box()->setText(QStringLiteral("1+").repeated(ones - 1) + QLatin1Char('1'));
