@@ -27,6 +27,13 @@ void sendKey(QWidget* target, QEvent::Type type, Qt::Key key, bool autoRepeat) {
   QApplication::sendEvent(target, &event);
 }
 
+// A key as a keyboard sends it, with the scan code of the physical key.
+void sendPhysicalKey(QWidget* target, QEvent::Type type, Qt::Key key, const QString& text,
+                     quint32 scanCode) {
+  QKeyEvent event(type, key, Qt::NoModifier, scanCode, 0, 0, text);
+  QApplication::sendEvent(target, &event);
+}
+
 }  // namespace
 
 Q_DECLARE_METATYPE(Entry)
@@ -195,6 +202,17 @@ class CalculatorScreenTest : public QObject {
     // A real Enter, pressed and released here, still evaluates.
     QTest::keyClick(box(), Qt::Key_Return);
     QCOMPARE(result()->text(), QStringLiteral("5"));
+  }
+
+  // "+" typed with Shift comes back as "=" when Shift goes up first; the physical key still ends
+  // the stroke it began.
+  void aReleaseIsMatchedToItsPressByThePhysicalKey() {
+    QTest::keyClicks(box(), "5+");
+    const quint32 plusKey = 21;
+    sendPhysicalKey(box(), QEvent::KeyPress, Qt::Key_Plus, QStringLiteral("+"), plusKey);
+    sendPhysicalKey(box(), QEvent::KeyRelease, Qt::Key_Equal, QStringLiteral("="), plusKey);
+    QCOMPARE(box()->text(), QStringLiteral("5+"));
+    QCOMPARE(harness_.messageTexts(), QStringList{kDoubled});
   }
 
   void aHeldEnterEvaluatesOnce() {
