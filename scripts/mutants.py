@@ -315,9 +315,10 @@ class Workspace:
                       "--stop-on-failure", "--timeout", str(timeout)], timeout + 60, self.log)
         if status == 0:
             return True, []
-        failed = re.findall(r"Test\s+#\d+:\s+(\S+)\s+\.*\s*\*\*\*\s*(\w+)",
-                            self.log.read_text(errors="replace"))
-        names = [f"{name} ({how.lower()})" for name, how in failed]
+        log = self.log.read_text(errors="replace")
+        failed = re.findall(r"Test\s+#\d+:\s+(\S+)\s+\.*\s*\*\*\*\s*(\w+)", log)
+        failed += re.findall(r"^\s*\d+ - (\S+) \((\w+)", log, re.MULTILINE)
+        names = list(dict.fromkeys(f"{name} ({how.lower()})" for name, how in failed))
         return False, names or (["the whole run timing out"] if status is None else [])
 
 
