@@ -133,6 +133,9 @@ class CalculatorScreenTest : public QObject {
     QTest::keyClick(box(), Qt::Key_Return);
     QCOMPARE(box()->text(), QStringLiteral("5"));
     QCOMPARE(box()->selectedText(), QStringLiteral("5"));
+    // The box still leaves its selection behind when the focus goes elsewhere.
+    QTest::keyClick(box(), Qt::Key_Tab);
+    QVERIFY(!box()->hasSelectedText());
   }
 
   void anOperatorDoubledInTheMiddleCostsTheLastCharacter() {
@@ -194,7 +197,9 @@ class CalculatorScreenTest : public QObject {
 
   void aReleaseWhosePressWentElsewhereIsIgnored() {
     QTest::keyClicks(box(), "5++");
-    // The Enter that dismissed the message box is released here after the focus came back.
+    // The Enter that dismissed the message box is released here after the focus came back, while
+    // another key that went down here is still held.
+    QTest::keyPress(box(), Qt::Key_Shift);
     QTest::keyRelease(box(), Qt::Key_Return);
     QCOMPARE(result()->text(), QString());
     QCOMPARE(box()->text(), QStringLiteral("5+"));
@@ -202,6 +207,17 @@ class CalculatorScreenTest : public QObject {
     // A real Enter, pressed and released here, still evaluates.
     QTest::keyClick(box(), Qt::Key_Return);
     QCOMPARE(result()->text(), QStringLiteral("5"));
+  }
+
+  // A key still down when the focus left is released elsewhere as far as the box is concerned,
+  // even if the focus has come back by the time it goes up.
+  void aKeyHeldWhileTheFocusLeftIsNotTakenBack() {
+    QTest::keyClicks(box(), "2+3");
+    QTest::keyPress(box(), Qt::Key_Return);
+    button("cmdSalir")->setFocus();
+    box()->setFocus();
+    QTest::keyRelease(box(), Qt::Key_Return);
+    QCOMPARE(result()->text(), QString());
   }
 
   // "+" typed with Shift comes back as "=" when Shift goes up first; the physical key still ends
