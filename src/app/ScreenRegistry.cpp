@@ -43,7 +43,6 @@ void ScreenRegistry::setFactory(ScreenId screen, Factory factory) {
 
 void ScreenRegistry::show(ScreenId screen) {
   Slot& target = slot(screen);
-  target.created = true;
   if (target.window.isNull()) {
     if (!target.factory) {
       return;
@@ -72,31 +71,9 @@ void ScreenRegistry::unload(ScreenId screen) {
   queueEndTest();
 }
 
-bool ScreenRegistry::isCreated(ScreenId screen) const {
-  return slot(screen).created;
-}
-
-bool ScreenRegistry::isLoaded(ScreenId screen) const {
-  return !slot(screen).window.isNull();
-}
-
-QWidget* ScreenRegistry::window(ScreenId screen) const {
-  return slot(screen).window;
-}
-
 int ScreenRegistry::loadedCount() const {
   return static_cast<int>(std::count_if(slots_.begin(), slots_.end(),
                                         [](const Slot& s) { return !s.window.isNull(); }));
-}
-
-void ScreenRegistry::reset() {
-  for (Slot& s : slots_) {
-    delete s.window.data();
-    s.window = nullptr;
-    s.created = false;
-  }
-  endTestQueued_ = false;
-  ++generation_;
 }
 
 bool ScreenRegistry::eventFilter(QObject* watched, QEvent* event) {
@@ -119,10 +96,6 @@ ScreenRegistry::Slot& ScreenRegistry::slot(ScreenId screen) {
   return slots_.at(static_cast<std::size_t>(screen));
 }
 
-const ScreenRegistry::Slot& ScreenRegistry::slot(ScreenId screen) const {
-  return slots_.at(static_cast<std::size_t>(screen));
-}
-
 void ScreenRegistry::queueEndTest() {
   if (endTestQueued_) {
     return;
@@ -130,10 +103,7 @@ void ScreenRegistry::queueEndTest() {
   endTestQueued_ = true;
   QMetaObject::invokeMethod(
       this,
-      [this, generation = generation_] {
-        if (generation != generation_) {
-          return;
-        }
+      [this] {
         endTestQueued_ = false;
         if (loadedCount() == 0) {
           EndProgram();

@@ -40,33 +40,22 @@ class ScreenRegistry : public QObject {
   // handler has returned, so a handler that unloads its own screen still runs to its end safely.
   void unload(ScreenId screen);
 
-  bool isCreated(ScreenId screen) const;
-  bool isLoaded(ScreenId screen) const;
-  QWidget* window(ScreenId screen) const;  // nullptr while the screen is not loaded
-  int loadedCount() const;
-
-  // Destroys every window at once and empties every slot, forgetting any queued end-of-program
-  // test; factories stay. Gives each test the state of a program that has just started.
-  void reset();
-
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   struct Slot {
     Factory factory;
-    bool created = false;
     QPointer<QWidget> window;
   };
 
   ScreenRegistry();
   Slot& slot(ScreenId screen);
-  const Slot& slot(ScreenId screen) const;
+  int loadedCount() const;
   void queueEndTest();
 
   std::array<Slot, kScreenCount> slots_;
   bool endTestQueued_ = false;
-  unsigned generation_ = 0;  // tells a queued test that a reset came after it
 };
 
 // The shell's operations as the screens' handlers call them.

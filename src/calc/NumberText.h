@@ -25,12 +25,6 @@ LeadingNumber readLeadingNumber(std::u16string_view text);
 // calculator never shows, is written "inf", "-inf" or "nan".
 std::u16string fixedNumberText(double value, char16_t decimalSeparator);
 
-// Reads a text written by fixedNumberText with the same separator back to the nearest double.
-// Returns false, leaving `value` untouched, for a text not of that form (an optional "-", digits,
-// optionally the separator and digits, optionally "E", a sign and two or more digits) or whose
-// value lies beyond the double range; a value too small for any double reads as 0.
-bool readFixedNumberText(std::u16string_view text, char16_t decimalSeparator, double& value);
-
 // The double nearest to `value` rounded to 15 significant decimal digits; what a fixed number text
 // read back gives. Not finite when rounding carries past the largest double.
 double roundToDisplayedDigits(double value);

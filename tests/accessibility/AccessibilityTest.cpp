@@ -233,27 +233,6 @@ class AccessibilityTest : public QObject {
     QCOMPARE(node->text(QAccessible::Name), name);
   }
 
-  // A control a reader can land on with Tab but cannot name is a blank stop; labels and lines are
-  // not stops at all.
-  void everyFocusStopHasANameAndNothingElseIsAStop_data() { addScreenRows(); }
-
-  void everyFocusStopHasANameAndNothingElseIsAStop() {
-    QFETCH(Screen, screen);
-    const std::unique_ptr<QWidget> window = makeScreen(screen);
-    QStringList stops;
-    for (QAccessibleInterface* node :
-         descendants(QAccessible::queryAccessibleInterface(window.get()))) {
-      if (node->state().focusable) {
-        stops << node->object()->objectName();
-        QVERIFY2(!node->text(QAccessible::Name).isEmpty(), qPrintable(stops.last()));
-      }
-    }
-    stops.sort();
-    QStringList expected = tabOrder(screen);
-    expected.sort();
-    QCOMPARE(stops, expected);
-  }
-
   // The focus starts on the first control of the tab order, Tab walks the rest in order and wraps
   // round, and Shift+Tab goes back, as the reader announces each control.
   void tabWalksTheTabOrder_data() { addScreenRows(); }

@@ -1,10 +1,11 @@
 #include "ShellHarness.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <cstddef>
 
 #include "ProgramEnd.h"
 #include "ScreenFactories.h"
@@ -16,6 +17,9 @@ namespace {
 
 constexpr app::ScreenId kScreens[] = {app::ScreenId::Calculador, app::ScreenId::Ingreso,
                                       app::ScreenId::Vista};
+
+// The object name of each screen's window, in the order of ScreenId.
+constexpr const char* kWindowNames[] = {"frmCalculador", "frmingreso", "frmvista"};
 
 QMap<QString, QString> controlTexts() {
   QMap<QString, QString> texts;
@@ -32,15 +36,9 @@ QMap<QString, QString> controlTexts() {
   return texts;
 }
 
-void emptyRegistry() {
-  app::ScreenRegistry::instance().reset();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
 }  // namespace
 
 void ShellHarness::start() {
-  emptyRegistry();
   app::registerScreenFactories();
   messages_.clear();
   endCount_ = 0;
@@ -51,7 +49,14 @@ void ShellHarness::start() {
 }
 
 void ShellHarness::stop() {
-  emptyRegistry();
+  // Unloads what the test left loaded, as the program's handlers would, then lets the queued end
+  // test run and the windows go, so that the next test starts like the program.
+  for (app::ScreenId screen : kScreens) {
+    if (window(screen) != nullptr) {
+      app::UnloadScreen(screen);
+    }
+  }
+  returnToEventLoop();
   app::setMessageHandler({});
   app::setProgramEndHandler({});
 }
@@ -72,7 +77,7 @@ void ShellHarness::returnToEventLoop() {
 std::vector<app::ScreenId> ShellHarness::loadedScreens() {
   std::vector<app::ScreenId> loaded;
   for (app::ScreenId screen : kScreens) {
-    if (app::ScreenRegistry::instance().isLoaded(screen)) {
+    if (window(screen) != nullptr) {
       loaded.push_back(screen);
     }
   }
@@ -80,7 +85,13 @@ std::vector<app::ScreenId> ShellHarness::loadedScreens() {
 }
 
 QWidget* ShellHarness::window(app::ScreenId screen) {
-  return app::ScreenRegistry::instance().window(screen);
+  const QString name = QString::fromUtf8(kWindowNames[static_cast<std::size_t>(screen)]);
+  for (QWidget* shown : QApplication::topLevelWidgets()) {
+    if (shown->objectName() == name && shown->isVisible()) {
+      return shown;
+    }
+  }
+  return nullptr;
 }
 
 bool ShellHarness::click(app::ScreenId screen, const char* button) {

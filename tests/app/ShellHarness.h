@@ -34,8 +34,9 @@ class ShellHarness {
   // and unloaded windows are destroyed.
   static void returnToEventLoop();
 
+  // The loaded screens, as the user sees them: their windows shown, found by object name.
   static std::vector<app::ScreenId> loadedScreens();
-  static QWidget* window(app::ScreenId screen);
+  static QWidget* window(app::ScreenId screen);  // nullptr while the screen is not loaded
 
   template <class Control>
   static Control* control(app::ScreenId screen, const char* name) {

@@ -1,4 +1,3 @@
-#include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -28,13 +27,21 @@ void sendKey(QWidget* target, QEvent::Type type, Qt::Key key, bool autoRepeat) {
   QApplication::sendEvent(target, &event);
 }
 
+// A key as a keyboard sends it, with the scan code of the physical key.
+void sendPhysicalKey(QWidget* target, QEvent::Type type, Qt::Key key, const QString& text,
+                     quint32 scanCode) {
+  QKeyEvent event(type, key, Qt::NoModifier, scanCode, 0, 0, text);
+  QApplication::sendEvent(target, &event);
+}
+
 }  // namespace
 
 Q_DECLARE_METATYPE(Entry)
 Q_DECLARE_METATYPE(Action)
 
 // The calculator screen driven through its real widgets: typing with the doubled-operator check,
-// Enter and "Calcular", the two reports, "Borrar", focus and names.
+// Enter and "Calcular", the two reports and "Borrar". What the core decides is tested there;
+// these tests keep to the key rules, the caret and focus, and what a message shows and when.
 class CalculatorScreenTest : public QObject {
   Q_OBJECT
 
@@ -58,25 +65,16 @@ class CalculatorScreenTest : public QObject {
     QTest::newRow("typing 5, + and + refuses the second +")
         << Entry::Typed << "5++" << Action::None << "5+"
         << "" << QStringList{kDoubled};
-    QTest::newRow("two different operators pass")
-        << Entry::Typed << "5+-3" << Action::None << "5+-3"
-        << "" << none;
-    QTest::newRow("doubled digits and points are no operators")
-        << Entry::Typed << "55..5" << Action::None << "55..5"
-        << "" << none;
     QTest::newRow("Enter evaluates strictly left to right")
         << Entry::Typed << "2+3*4" << Action::Enter << "2+3*4"
         << "20" << none;
-    QTest::newRow("Enter on 5// refuses instead of evaluating")
-        << Entry::Placed << "5//" << Action::Enter << "5/"
-        << "" << QStringList{kDoubled};
     QTest::newRow("Calcular on 5// strips one / and meets a zero divisor")
         << Entry::Placed << "5//" << Action::Calcular << ""
         << "0" << QStringList{kDivisionByZero};
     QTest::newRow("Calcular on 5++ placed without a key release strips it")
         << Entry::Placed << "5++" << Action::Calcular << "5+"
         << "5" << none;
-    QTest::newRow("Enter on the same 5++ refuses it")
+    QTest::newRow("Enter on 5++ placed without a key release refuses it")
         << Entry::Placed << "5++" << Action::Enter << "5+"
         << "" << QStringList{kDoubled};
     QTest::newRow("Enter on a lone + evaluates the empty text")
@@ -85,24 +83,12 @@ class CalculatorScreenTest : public QObject {
     QTest::newRow("Enter on -5+3 strips the leading -")
         << Entry::Typed << "-5+3" << Action::Enter << "5+3"
         << "8" << none;
-    QTest::newRow("Enter on 5+- strips only the trailing -")
-        << Entry::Typed << "5+-" << Action::Enter << "5+"
-        << "5" << none;
     QTest::newRow("Shift+Enter evaluates like Enter")
         << Entry::Typed << "10/4" << Action::ShiftEnter << "10/4"
         << "2.5" << none;
     QTest::newRow("keypad Enter evaluates like Enter")
         << Entry::Typed << "10/4" << Action::KeypadEnter << "10/4"
         << "2.5" << none;
-    QTest::newRow("Calcular shows 15 significant digits")
-        << Entry::Placed << "1/3" << Action::Calcular << "1/3"
-        << "0.333333333333333" << none;
-    QTest::newRow("Enter on 8/0 reports the zero divisor")
-        << Entry::Typed << "8/0" << Action::Enter << ""
-        << "0" << QStringList{kDivisionByZero};
-    QTest::newRow("a % operand beyond 32 bits is reported")
-        << Entry::Placed << "3000000000%2" << Action::Calcular << "3000000000%2"
-        << "" << QStringList{kOutOfRange};
   }
 
   void entryAndEvaluation() {
@@ -147,6 +133,9 @@ class CalculatorScreenTest : public QObject {
     QTest::keyClick(box(), Qt::Key_Return);
     QCOMPARE(box()->text(), QStringLiteral("5"));
     QCOMPARE(box()->selectedText(), QStringLiteral("5"));
+    // The box still leaves its selection behind when the focus goes elsewhere.
+    QTest::keyClick(box(), Qt::Key_Tab);
+    QVERIFY(!box()->hasSelectedText());
   }
 
   void anOperatorDoubledInTheMiddleCostsTheLastCharacter() {
@@ -208,7 +197,9 @@ class CalculatorScreenTest : public QObject {
 
   void aReleaseWhosePressWentElsewhereIsIgnored() {
     QTest::keyClicks(box(), "5++");
-    // The Enter that dismissed the message box is released here after the focus came back.
+    // The Enter that dismissed the message box is released here after the focus came back, while
+    // another key that went down here is still held.
+    QTest::keyPress(box(), Qt::Key_Shift);
     QTest::keyRelease(box(), Qt::Key_Return);
     QCOMPARE(result()->text(), QString());
     QCOMPARE(box()->text(), QStringLiteral("5+"));
@@ -216,6 +207,28 @@ class CalculatorScreenTest : public QObject {
     // A real Enter, pressed and released here, still evaluates.
     QTest::keyClick(box(), Qt::Key_Return);
     QCOMPARE(result()->text(), QStringLiteral("5"));
+  }
+
+  // A key still down when the focus left is released elsewhere as far as the box is concerned,
+  // even if the focus has come back by the time it goes up.
+  void aKeyHeldWhileTheFocusLeftIsNotTakenBack() {
+    QTest::keyClicks(box(), "2+3");
+    QTest::keyPress(box(), Qt::Key_Return);
+    button("cmdSalir")->setFocus();
+    box()->setFocus();
+    QTest::keyRelease(box(), Qt::Key_Return);
+    QCOMPARE(result()->text(), QString());
+  }
+
+  // "+" typed with Shift comes back as "=" when Shift goes up first; the physical key still ends
+  // the stroke it began.
+  void aReleaseIsMatchedToItsPressByThePhysicalKey() {
+    QTest::keyClicks(box(), "5+");
+    const quint32 plusKey = 21;
+    sendPhysicalKey(box(), QEvent::KeyPress, Qt::Key_Plus, QStringLiteral("+"), plusKey);
+    sendPhysicalKey(box(), QEvent::KeyRelease, Qt::Key_Equal, QStringLiteral("="), plusKey);
+    QCOMPARE(box()->text(), QStringLiteral("5+"));
+    QCOMPARE(harness_.messageTexts(), QStringList{kDoubled});
   }
 
   void aHeldEnterEvaluatesOnce() {
@@ -254,6 +267,22 @@ class CalculatorScreenTest : public QObject {
     }
   }
 
+  // The box takes the focus when the screen is loaded, not each time its window is activated again,
+  // as after a message box or another program.
+  void comingBackToTheWindowLeavesTheFocusWhereItWas() {
+    QTRY_COMPARE(QApplication::focusWidget(), box());
+    QTest::keyClick(box(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), button("cmdSalir"));
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QWidget* calculator = ShellHarness::window(ScreenId::Calculador);
+    calculator->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(calculator));
+    QCOMPARE(QApplication::focusWidget(), button("cmdSalir"));
+  }
+
   void theBoxTakesExpressionsBeyondQtsDefaultLength() {
     const int ones = 20'000;
     box()->setText(QStringLiteral("1+").repeated(ones - 1) + QLatin1Char('1'));
@@ -262,26 +291,6 @@ class CalculatorScreenTest : public QObject {
     QCOMPARE(box()->text().size(), 2 * ones + 1);
     QTest::keyClick(box(), Qt::Key_Return);
     QCOMPARE(result()->text(), QString::number(ones + 1));
-  }
-
-  void theFocusFollowsTheTabOrder() {
-    QTRY_COMPARE(QApplication::focusWidget(), box());
-    const QStringList expected{"cmdSalir", "cmdLimpiar", "cmdSiguiente", "cmdCalc", "txtExpresion"};
-    for (const QString& name : expected) {
-      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-      QCOMPARE(QApplication::focusWidget()->objectName(), name);
-    }
-  }
-
-  void screenReadersHearNamesAndTheCurrentResult() {
-    QCOMPARE(accessibleText(box(), QAccessible::Name), QStringLiteral("Expresion:"));
-    for (const char* name : {"cmdCalc", "cmdSiguiente", "cmdLimpiar", "cmdSalir"}) {
-      QCOMPARE(accessibleText(button(name), QAccessible::Name), button(name)->text());
-    }
-    QTest::keyClicks(box(), "2+3*4");
-    QTest::keyClick(box(), Qt::Key_Return);
-    QCOMPARE(accessibleText(result(), QAccessible::Name), QStringLiteral("20"));
-    QCOMPARE(accessibleText(result(), QAccessible::Description), QStringLiteral("Resultado"));
   }
 
  private:
@@ -293,10 +302,6 @@ class CalculatorScreenTest : public QObject {
   }
   static QPushButton* button(const char* name) {
     return ShellHarness::control<QPushButton>(ScreenId::Calculador, name);
-  }
-  static QString accessibleText(QWidget* widget, QAccessible::Text kind) {
-    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
-    return face == nullptr ? QStringLiteral("<no interface>") : face->text(kind);
   }
 
   ShellHarness harness_;
