@@ -21,11 +21,8 @@ struct EvalRow {
   std::u16string expression;
   EvalStatus status;
   double value;
+  friend void PrintTo(const EvalRow& row, std::ostream* os) { *os << row.name; }
 };
-
-void PrintTo(const EvalRow& row, std::ostream* os) {
-  *os << row.name;
-}
 
 class EvaluatorTest : public testing::TestWithParam<EvalRow> {};
 

@@ -38,11 +38,8 @@ struct StripRow {
   const char* name;
   std::u16string before;
   std::u16string after;
+  friend void PrintTo(const StripRow& row, std::ostream* os) { *os << row.name; }
 };
-
-void PrintTo(const StripRow& row, std::ostream* os) {
-  *os << row.name;
-}
 
 class StripEndOperatorsTest : public testing::TestWithParam<StripRow> {};
 
@@ -73,11 +70,8 @@ struct DoubledRow {
   const char* name;
   std::u16string text;
   bool doubled;
+  friend void PrintTo(const DoubledRow& row, std::ostream* os) { *os << row.name; }
 };
-
-void PrintTo(const DoubledRow& row, std::ostream* os) {
-  *os << row.name;
-}
 
 class DoubledOperatorTest : public testing::TestWithParam<DoubledRow> {};
 

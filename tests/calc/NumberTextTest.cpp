@@ -37,11 +37,8 @@ struct LeadingRow {
   std::u16string text;
   double value;
   bool overflow;
+  friend void PrintTo(const LeadingRow& row, std::ostream* os) { *os << row.name; }
 };
-
-void PrintTo(const LeadingRow& row, std::ostream* os) {
-  *os << row.name;
-}
 
 class LeadingNumberTest : public testing::TestWithParam<LeadingRow> {};
 
@@ -111,11 +108,8 @@ struct FixedRow {
   double value;
   char16_t separator;
   std::u16string text;
+  friend void PrintTo(const FixedRow& row, std::ostream* os) { *os << row.name; }
 };
-
-void PrintTo(const FixedRow& row, std::ostream* os) {
-  *os << row.name;
-}
 
 class FixedNumberTextTest : public testing::TestWithParam<FixedRow> {};
 
