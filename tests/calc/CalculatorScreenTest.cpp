@@ -169,7 +169,9 @@ class CalculatorScreenTest : public QObject {
   }
 
   // The Enter that dismissed the message box goes up here after the focus came back: first its
-  // repeats, then its release while another key that went down here is still held.
+  // repeats, then its release while another key that went down here is still held. A key still
+  // down when the focus left is likewise released elsewhere as far as the box is concerned, even
+  // if the focus has come back by the time it goes up.
   void aReleaseWhosePressWentElsewhereIsIgnored() {
     QTest::keyClicks(box(), "5++");
     for (int repeat = 0; repeat < 3; ++repeat) {
@@ -184,17 +186,12 @@ class CalculatorScreenTest : public QObject {
     // A real Enter, pressed and released here, still evaluates.
     QTest::keyClick(box(), Qt::Key_Return);
     QCOMPARE(result()->text(), QStringLiteral("5"));
-  }
-
-  // A key still down when the focus left is released elsewhere as far as the box is concerned,
-  // even if the focus has come back by the time it goes up.
-  void aKeyHeldWhileTheFocusLeftIsNotTakenBack() {
-    QTest::keyClicks(box(), "2+3");
+    QTest::keyClicks(box(), "+1");
     QTest::keyPress(box(), Qt::Key_Return);
     button("cmdSalir")->setFocus();
     box()->setFocus();
     QTest::keyRelease(box(), Qt::Key_Return);
-    QCOMPARE(result()->text(), QString());
+    QCOMPARE(result()->text(), QStringLiteral("5"));
   }
 
   // "+" typed with Shift comes back as "=" when Shift goes up first; the physical key still ends
