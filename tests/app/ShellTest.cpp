@@ -34,10 +34,14 @@ ScreenId screenOf(After after) {
   }
 }
 
-struct Step {
-  const char* button;
-  After after;
-};
+// Goes from the calculator to `screen` by the chain's buttons.
+bool openFromTheCalculator(ScreenId screen) {
+  if (screen != ScreenId::Calculador &&
+      !ShellHarness::click(ScreenId::Calculador, "cmdSiguiente")) {
+    return false;
+  }
+  return screen != ScreenId::Vista || ShellHarness::click(ScreenId::Ingreso, "cmdvizualizar");
+}
 
 QPoint screenCentre() {
   return QGuiApplication::primaryScreen()->availableGeometry().center();
@@ -61,7 +65,7 @@ int visibleWindowCount() {
 
 }  // namespace
 
-Q_DECLARE_METATYPE(std::vector<Step>)
+Q_DECLARE_METATYPE(After)
 Q_DECLARE_METATYPE(ScreenId)
 
 // The shell with the real screens: start-up, every transition of the chain, the close control and
@@ -88,68 +92,56 @@ class ShellTest : public QObject {
   }
 
   void everyTransitionLeavesOneScreenOrEndsTheProgram_data() {
-    QTest::addColumn<std::vector<Step>>("steps");
+    QTest::addColumn<ScreenId>("from");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<After>("after");
     QTest::newRow("Siguiente leads to data entry")
-        << std::vector<Step>{{"cmdSiguiente", After::Ingreso}};
-    QTest::newRow("Salir ends at once") << std::vector<Step>{{"cmdSalir", After::EndedAtOnce}};
+        << ScreenId::Calculador << "cmdSiguiente" << After::Ingreso;
+    QTest::newRow("Salir ends at once") << ScreenId::Calculador << "cmdSalir" << After::EndedAtOnce;
     QTest::newRow("Atras on data entry leads back to the calculator")
-        << std::vector<Step>{{"cmdSiguiente", After::Ingreso}, {"cmdatras", After::Calculador}};
+        << ScreenId::Ingreso << "cmdatras" << After::Calculador;
     QTest::newRow("Visualizar leads to the viewer")
-        << std::vector<Step>{{"cmdSiguiente", After::Ingreso}, {"cmdvizualizar", After::Vista}};
-    QTest::newRow("Cerrar ends at once")
-        << std::vector<Step>{{"cmdSiguiente", After::Ingreso}, {"cmdfin", After::EndedAtOnce}};
+        << ScreenId::Ingreso << "cmdvizualizar" << After::Vista;
+    QTest::newRow("Cerrar ends at once") << ScreenId::Ingreso << "cmdfin" << After::EndedAtOnce;
     QTest::newRow("Atras on the viewer leads back to data entry")
-        << std::vector<Step>{{"cmdSiguiente", After::Ingreso},
-                             {"cmdvizualizar", After::Vista},
-                             {"cmdatras", After::Ingreso}};
+        << ScreenId::Vista << "cmdatras" << After::Ingreso;
     QTest::newRow("Finalizar unloads the viewer, which ends the program")
-        << std::vector<Step>{{"cmdSiguiente", After::Ingreso},
-                             {"cmdvizualizar", After::Vista},
-                             {"cmdfin", After::EndedOnReturn}};
+        << ScreenId::Vista << "cmdfin" << After::EndedOnReturn;
   }
 
   void everyTransitionLeavesOneScreenOrEndsTheProgram() {
-    QFETCH(std::vector<Step>, steps);
-    ScreenId current = ScreenId::Calculador;
-    for (const Step& step : steps) {
-      QVERIFY2(ShellHarness::click(current, step.button), step.button);
-      if (step.after == After::EndedAtOnce) {
-        QCOMPARE(harness_.endCount(), 1);
-        return;
-      }
-      QCOMPARE(harness_.endCount(), 0);
-      ShellHarness::returnToEventLoop();
-      if (step.after == After::EndedOnReturn) {
-        QVERIFY(ShellHarness::loadedScreens().empty());
-        QCOMPARE(harness_.endCount(), 1);
-        return;
-      }
-      current = screenOf(step.after);
-      QCOMPARE(ShellHarness::loadedScreens(), std::vector<ScreenId>{current});
-      QCOMPARE(visibleWindowCount(), 1);
-      QCOMPARE(harness_.endCount(), 0);
+    QFETCH(ScreenId, from);
+    QFETCH(QString, button);
+    QFETCH(After, after);
+    QVERIFY(openFromTheCalculator(from));
+    ShellHarness::returnToEventLoop();
+    QVERIFY(ShellHarness::click(from, qPrintable(button)));
+    if (after == After::EndedAtOnce) {
+      QCOMPARE(harness_.endCount(), 1);
+      return;
     }
+    QCOMPARE(harness_.endCount(), 0);
+    ShellHarness::returnToEventLoop();
+    if (after == After::EndedOnReturn) {
+      QVERIFY(ShellHarness::loadedScreens().empty());
+      QCOMPARE(harness_.endCount(), 1);
+      return;
+    }
+    QCOMPARE(ShellHarness::loadedScreens(), std::vector<ScreenId>{screenOf(after)});
+    QCOMPARE(visibleWindowCount(), 1);
+    QCOMPARE(harness_.endCount(), 0);
   }
 
   void theCloseControlUnloadsTheScreenAndEndsTheProgram_data() {
-    QTest::addColumn<std::vector<Step>>("way");
     QTest::addColumn<ScreenId>("screen");
-    QTest::newRow("calculator") << std::vector<Step>{} << ScreenId::Calculador;
-    QTest::newRow("data entry") << std::vector<Step>{{"cmdSiguiente", After::Ingreso}}
-                                << ScreenId::Ingreso;
-    QTest::newRow("viewer") << std::vector<Step>{{"cmdSiguiente", After::Ingreso},
-                                                 {"cmdvizualizar", After::Vista}}
-                            << ScreenId::Vista;
+    QTest::newRow("calculator") << ScreenId::Calculador;
+    QTest::newRow("data entry") << ScreenId::Ingreso;
+    QTest::newRow("viewer") << ScreenId::Vista;
   }
 
   void theCloseControlUnloadsTheScreenAndEndsTheProgram() {
-    QFETCH(std::vector<Step>, way);
     QFETCH(ScreenId, screen);
-    ScreenId current = ScreenId::Calculador;
-    for (const Step& step : way) {
-      QVERIFY(ShellHarness::click(current, step.button));
-      current = screenOf(step.after);
-    }
+    QVERIFY(openFromTheCalculator(screen));
     QPointer<QWidget> window = ShellHarness::window(screen);
     QVERIFY(window->close() || !window->isVisible());
     QVERIFY(ShellHarness::loadedScreens().empty());
@@ -189,8 +181,7 @@ class ShellTest : public QObject {
   // A line of a screen is a one-pixel strip filled with the text colour; unfilled, it would not
   // be seen on the window's background.
   void theViewersLinesAreDrawnInTheTextColour() {
-    QVERIFY(ShellHarness::click(ScreenId::Calculador, "cmdSiguiente"));
-    QVERIFY(ShellHarness::click(ScreenId::Ingreso, "cmdvizualizar"));
+    QVERIFY(openFromTheCalculator(ScreenId::Vista));
     QWidget* viewer = ShellHarness::window(ScreenId::Vista);
     const QImage shown = viewer->grab().toImage();
     const QColor text = viewer->palette().color(QPalette::WindowText);

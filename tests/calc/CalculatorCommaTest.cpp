@@ -27,12 +27,9 @@ class CalculatorCommaTest : public QObject {
   void theResultUsesTheUsersSeparator_data() {
     QTest::addColumn<QString>("expression");
     QTest::addColumn<QString>("result");
-    QTest::newRow("a fraction is written with a comma") << "10/4"
-                                                        << "2,5";
-    QTest::newRow("a typed comma still ends the operand") << "2,5+1"
-                                                          << "3";
-    QTest::newRow("the period still reads a fraction") << "1/0.5"
-                                                       << "2";
+    QTest::newRow("a fraction is written with a comma") << "10/4" << QStringLiteral("2,5");
+    QTest::newRow("a typed comma still ends the operand") << "2,5+1" << QStringLiteral("3");
+    QTest::newRow("the period still reads a fraction") << "1/0.5" << QStringLiteral("2");
   }
 
   void theResultUsesTheUsersSeparator() {

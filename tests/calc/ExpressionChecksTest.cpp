@@ -23,28 +23,23 @@ TEST(OperatorTable, FillPutsTheFiveOperatorsInStrippingOrder) {
   for (int index = OperatorTable::kFirstIndex; index <= OperatorTable::kLastIndex; ++index) {
     EXPECT_EQ(table.entry(index), expected[index - OperatorTable::kFirstIndex]) << index;
   }
+  for (const int index : {-1, 0, 6}) {
+    EXPECT_TRUE(table.entry(index).empty()) << index;
+  }
 }
 
-TEST(OperatorTable, EmptyBeforeFillAndOutsideTheIndexes) {
-  const OperatorTable unfilled;
-  const OperatorTable filled = filledTable();
-  for (int index = OperatorTable::kFirstIndex; index <= OperatorTable::kLastIndex; ++index) {
-    EXPECT_TRUE(unfilled.entry(index).empty()) << index;
-  }
-  for (const int index : {-1, 0, 6}) {
-    EXPECT_TRUE(filled.entry(index).empty()) << index;
-  }
+// Until the screen's load fills it, the table knows no operator.
+TEST(OperatorTable, UnfilledTableStripsAndRefusesNothing) {
+  EXPECT_EQ(stripEndOperators(u"+-5*", OperatorTable{}), u"+-5*");
+  EXPECT_FALSE(hasDoubledOperator(u"5++", OperatorTable{}));
 }
 
 struct StripRow {
   const char* name;
   std::u16string before;
   std::u16string after;
+  friend void PrintTo(const StripRow& row, std::ostream* os) { *os << row.name; }
 };
-
-void PrintTo(const StripRow& row, std::ostream* os) {
-  *os << row.name;
-}
 
 class StripEndOperatorsTest : public testing::TestWithParam<StripRow> {};
 
@@ -71,19 +66,12 @@ INSTANTIATE_TEST_SUITE_P(Rows, StripEndOperatorsTest,
                                          StripRow{"empty", u"", u""}),
                          RowName{});
 
-TEST(StripEndOperators, UnfilledTableStripsNothing) {
-  EXPECT_EQ(stripEndOperators(u"+-5*", OperatorTable{}), u"+-5*");
-}
-
 struct DoubledRow {
   const char* name;
   std::u16string text;
   bool doubled;
+  friend void PrintTo(const DoubledRow& row, std::ostream* os) { *os << row.name; }
 };
-
-void PrintTo(const DoubledRow& row, std::ostream* os) {
-  *os << row.name;
-}
 
 class DoubledOperatorTest : public testing::TestWithParam<DoubledRow> {};
 
@@ -107,10 +95,6 @@ INSTANTIATE_TEST_SUITE_P(
                     DoubledRow{"alternating_operators", u"+-+-", false},
                     DoubledRow{"lone_operator", u"+", false}, DoubledRow{"empty", u"", false}),
     RowName{});
-
-TEST(DoubledOperator, UnfilledTableRefusesNothing) {
-  EXPECT_FALSE(hasDoubledOperator(u"5++", OperatorTable{}));
-}
 
 }  // namespace
 }  // namespace calc

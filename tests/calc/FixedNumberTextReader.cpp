@@ -1,92 +1,74 @@
 #include "FixedNumberTextReader.h"
 
-#include <array>
 #include <charconv>
 #include <cstddef>
+#include <string>
+#include <string_view>
 #include <system_error>
 
 namespace calc {
 namespace {
 
-// More than the longest fixed number text ("-1.23456789012345E-308" has 22 characters).
-constexpr std::size_t kLongestFixedText = 32;
-
-// Reads a fixed number text into its ASCII spelling with a period, checking its form on the way.
-class FixedTextReader {
- public:
-  FixedTextReader(std::u16string_view text, char16_t separator)
-      : text_(text), separator_(separator) {}
-
-  // False when the text is not in the fixed number form.
-  bool read() {
-    if (text_.size() > ascii_.size()) {
-      return false;
-    }
-    takeIf(u'-', '-');
-    if (takeDigits() == 0) {
-      return false;
-    }
-    if (takeIf(separator_, '.') && takeDigits() == 0) {
-      return false;
-    }
-    if (takeIf(u'E', 'e')) {
-      negativeExponent_ = at(u'-');
-      if (!takeIf(u'+', '+') && !takeIf(u'-', '-')) {
-        return false;
-      }
-      if (takeDigits() < 2) {
-        return false;
-      }
-    }
-    return pos_ == text_.size();
+std::size_t skipDigits(std::string_view text, std::size_t& pos) {
+  const std::size_t start = pos;
+  while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
+    ++pos;
   }
+  return pos - start;
+}
 
-  const char* begin() const { return ascii_.data(); }
-  const char* end() const { return ascii_.data() + length_; }
-  bool negativeExponent() const { return negativeExponent_; }
-
- private:
-  bool at(char16_t c) const { return pos_ < text_.size() && text_[pos_] == c; }
-
-  bool takeIf(char16_t c, char spelling) {
-    if (!at(c)) {
+// An optional "-", digits, optionally a period and digits, optionally "E", a sign and two or more
+// digits.
+bool hasFixedForm(std::string_view text) {
+  std::size_t pos = text.starts_with('-') ? 1 : 0;
+  if (skipDigits(text, pos) == 0) {
+    return false;
+  }
+  if (text.substr(pos).starts_with('.')) {
+    ++pos;
+    if (skipDigits(text, pos) == 0) {
       return false;
     }
-    ++pos_;
-    ascii_[length_++] = spelling;
-    return true;
   }
-
-  std::size_t takeDigits() {
-    const std::size_t start = pos_;
-    while (pos_ < text_.size() && text_[pos_] >= u'0' && text_[pos_] <= u'9') {
-      ascii_[length_++] = static_cast<char>(text_[pos_++]);
+  if (text.substr(pos).starts_with("E+") || text.substr(pos).starts_with("E-")) {
+    pos += 2;
+    if (skipDigits(text, pos) < 2) {
+      return false;
     }
-    return pos_ - start;
   }
-
-  std::u16string_view text_;
-  char16_t separator_;
-  std::array<char, kLongestFixedText> ascii_{};
-  std::size_t pos_ = 0;
-  std::size_t length_ = 0;
-  bool negativeExponent_ = false;
-};
+  return pos == text.size();
+}
 
 }  // namespace
 
 std::optional<double> readFixedNumberText(std::u16string_view text, char16_t decimalSeparator) {
-  FixedTextReader reader(text, decimalSeparator);
-  if (!reader.read()) {
+  // More than the longest fixed number text ("-1.23456789012345E-308" has 22 characters).
+  constexpr std::size_t kLongestFixedText = 32;
+  if (text.size() > kLongestFixedText) {
+    return std::nullopt;
+  }
+  // The text in ASCII with a period; any character the form has no place for rejects it.
+  std::string ascii;
+  for (const char16_t c : text) {
+    if (c == decimalSeparator) {
+      ascii += '.';
+    } else if ((c >= u'0' && c <= u'9') || c == u'-' || c == u'+' || c == u'E') {
+      ascii += static_cast<char>(c);
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (!hasFixedForm(ascii)) {
     return std::nullopt;
   }
   double read = 0.0;
-  if (std::from_chars(reader.begin(), reader.end(), read).ec == std::errc::result_out_of_range) {
-    if (!reader.negativeExponent()) {
+  const char* end = ascii.data() + ascii.size();
+  if (std::from_chars(ascii.data(), end, read).ec == std::errc::result_out_of_range) {
+    if (ascii.find("E-") == std::string::npos) {
       return std::nullopt;
     }
     // Too small for a subnormal: the nearest double is zero.
-    read = *reader.begin() == '-' ? -0.0 : 0.0;
+    read = ascii.front() == '-' ? -0.0 : 0.0;
   }
   return read;
 }
