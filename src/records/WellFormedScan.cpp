@@ -1,5 +1,6 @@
 #include "WellFormedScan.h"
 
+#include <algorithm>
 #include <array>
 
 #if defined(__x86_64__)
@@ -18,10 +19,13 @@ std::uint64_t followPortable(WellFormedStretch& stretch, const char* data, std::
     ChunkMasks masks;
     for (std::size_t i = 0; i < kChunk; ++i) {
       const std::uint64_t bit = std::uint64_t{1} << i;
-      masks.quotes |= data[i] == '"' ? bit : 0;
-      masks.carriageReturns |= data[i] == '\r' ? bit : 0;
       masks.lineFeeds |= data[i] == '\n' ? bit : 0;
+      masks.carriageReturns |= data[i] == '\r' ? bit : 0;
+      masks.nextQuotes |= data[i + 1] == '"' ? bit : 0;
+      masks.nextLineFeeds |= data[i + 1] == '\n' ? bit : 0;
+      masks.lineFeedsThreeOn |= data[i + 3] == '\n' ? bit : 0;
       if (probe.enabled() && data[i + probe.middleOffset()] == probe.middleByte() &&
+          data[i + probe.lastOffset()] == probe.lastByte() &&
           data[i + probe.closeOffset()] == '"') {
         masks.keyProbes |= bit;
       }
@@ -31,6 +35,7 @@ std::uint64_t followPortable(WellFormedStretch& stretch, const char* data, std::
       return handover;
     }
   }
+  local.settle();
   stretch = local;
   return WellFormedStretch::kGoesOn;
 }
@@ -51,6 +56,7 @@ TALVORA_AVX2 inline std::uint64_t equalMask(const char* data, __m256i byte) {
   return lowBits | (std::uint64_t{highBits} << 32);
 }
 
+template <bool kProbing>
 TALVORA_AVX2 std::uint64_t followAvx2(WellFormedStretch& stretch, const char* data,
                                       std::uint64_t offset, std::size_t chunks,
                                       const KeyProbe& probe) {
@@ -58,24 +64,28 @@ TALVORA_AVX2 std::uint64_t followAvx2(WellFormedStretch& stretch, const char* da
   const __m256i carriageReturn = _mm256_set1_epi8('\r');
   const __m256i lineFeed = _mm256_set1_epi8('\n');
   const __m256i middle = _mm256_set1_epi8(probe.middleByte());
-  const bool probing = probe.enabled();
+  const __m256i last = _mm256_set1_epi8(probe.lastByte());
   const std::size_t middleOffset = probe.middleOffset();
+  const std::size_t lastOffset = probe.lastOffset();
   const std::size_t closeOffset = probe.closeOffset();
   WellFormedStretch local = stretch;
   for (std::size_t chunk = 0; chunk < chunks; ++chunk, data += kChunk, offset += kChunk) {
     ChunkMasks masks;
-    masks.quotes = equalMask(data, quote);
-    masks.carriageReturns = equalMask(data, carriageReturn);
     masks.lineFeeds = equalMask(data, lineFeed);
-    if (probing) {
-      masks.keyProbes =
-          equalMask(data + middleOffset, middle) & equalMask(data + closeOffset, quote);
+    masks.carriageReturns = equalMask(data, carriageReturn);
+    masks.nextQuotes = equalMask(data + 1, quote);
+    masks.nextLineFeeds = equalMask(data + 1, lineFeed);
+    masks.lineFeedsThreeOn = equalMask(data + 3, lineFeed);
+    if constexpr (kProbing) {
+      masks.keyProbes = equalMask(data + middleOffset, middle) &
+                        equalMask(data + lastOffset, last) & equalMask(data + closeOffset, quote);
     }
     const std::uint64_t handover = local.step<RecordEnds::Unknown>(masks, data, offset);
     if (handover != WellFormedStretch::kGoesOn) {
       return handover;
     }
   }
+  local.settle();
   stretch = local;
   return WellFormedStretch::kGoesOn;
 }
@@ -96,6 +106,7 @@ TALVORA_AVX512 inline std::uint64_t equalMask(const char* data, __m512i byte) {
   return _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(data), byte);
 }
 
+template <bool kProbing>
 TALVORA_AVX512 std::uint64_t followAvx512(WellFormedStretch& stretch, const char* data,
                                           std::uint64_t offset, std::size_t chunks,
                                           const KeyProbe& probe) {
@@ -103,20 +114,28 @@ TALVORA_AVX512 std::uint64_t followAvx512(WellFormedStretch& stretch, const char
   const __m512i carriageReturn = _mm512_set1_epi8('\r');
   const __m512i lineFeed = _mm512_set1_epi8('\n');
   const __m512i middle = _mm512_set1_epi8(probe.middleByte());
+  const __m512i last = _mm512_set1_epi8(probe.lastByte());
   // Kept in registers: the loop stores nothing the compiler could take for the probe.
-  const bool probing = probe.enabled();
   const std::size_t middleOffset = probe.middleOffset();
+  const std::size_t lastOffset = probe.lastOffset();
   const std::size_t closeOffset = probe.closeOffset();
   WellFormedStretch local = stretch;
   for (std::size_t chunk = 0; chunk < chunks; ++chunk, data += kChunk, offset += kChunk) {
     const __m512i bytes = _mm512_loadu_si512(data);
+    const __m512i nextBytes = _mm512_loadu_si512(data + 1);
     ChunkMasks masks;
-    masks.quotes = _mm512_cmpeq_epi8_mask(bytes, quote);
-    masks.carriageReturns = _mm512_cmpeq_epi8_mask(bytes, carriageReturn);
     masks.lineFeeds = _mm512_cmpeq_epi8_mask(bytes, lineFeed);
-    if (probing) {
+    masks.carriageReturns = _mm512_cmpeq_epi8_mask(bytes, carriageReturn);
+    masks.nextQuotes = _mm512_cmpeq_epi8_mask(nextBytes, quote);
+    masks.nextLineFeeds = _mm512_cmpeq_epi8_mask(nextBytes, lineFeed);
+    masks.lineFeedsThreeOn = equalMask(data + 3, lineFeed);
+    if constexpr (kProbing) {
+      // Each compare only where the one before matched.
+      const __mmask64 middles = equalMask(data + middleOffset, middle);
+      const __mmask64 lasts =
+          _mm512_mask_cmpeq_epi8_mask(middles, _mm512_loadu_si512(data + lastOffset), last);
       masks.keyProbes =
-          equalMask(data + middleOffset, middle) & equalMask(data + closeOffset, quote);
+          _mm512_mask_cmpeq_epi8_mask(lasts, _mm512_loadu_si512(data + closeOffset), quote);
     }
     // PDEP is fast on every processor with AVX-512 (not on the first AMD ones with AVX2).
     masks.recordEnds = _pdep_u64(kFifthLineEnds[local.field()], masks.lineFeeds);
@@ -125,6 +144,7 @@ TALVORA_AVX512 std::uint64_t followAvx512(WellFormedStretch& stretch, const char
       return handover;
     }
   }
+  local.settle();
   stretch = local;
   return WellFormedStretch::kGoesOn;
 }
@@ -145,17 +165,41 @@ bool hasAvx512() {
 
 }  // namespace
 
-std::uint64_t followStretch(WellFormedStretch& stretch, const char* data, std::uint64_t offset,
-                            std::size_t chunks, const KeyProbe& probe, ScanKernel kernel) {
+namespace {
+
+std::uint64_t followWith(WellFormedStretch& stretch, const char* data, std::uint64_t offset,
+                         std::size_t chunks, const KeyProbe& probe, ScanKernel kernel) {
 #if defined(__x86_64__)
   if (kernel == ScanKernel::Fastest && hasAvx512()) {
-    return followAvx512(stretch, data, offset, chunks, probe);
+    return probe.enabled() ? followAvx512<true>(stretch, data, offset, chunks, probe)
+                           : followAvx512<false>(stretch, data, offset, chunks, probe);
   }
   if (kernel != ScanKernel::Portable && hasAvx2()) {
-    return followAvx2(stretch, data, offset, chunks, probe);
+    return probe.enabled() ? followAvx2<true>(stretch, data, offset, chunks, probe)
+                           : followAvx2<false>(stretch, data, offset, chunks, probe);
   }
 #endif
   return followPortable(stretch, data, offset, chunks, probe);
+}
+
+}  // namespace
+
+std::uint64_t followStretch(WellFormedStretch& stretch, const char* data, std::uint64_t offset,
+                            std::size_t chunks, const KeyProbe& probe, ScanKernel kernel) {
+  if (offset == stretch.start() && !WellFormedStretch::opensLine(data)) {
+    return stretch.boundary();
+  }
+  while (chunks > 0) {
+    const std::size_t taken = std::min(chunks, WellFormedStretch::kMostChunks);
+    const std::uint64_t handover = followWith(stretch, data, offset, taken, probe, kernel);
+    if (handover != WellFormedStretch::kGoesOn) {
+      return handover;
+    }
+    chunks -= taken;
+    data += taken * kChunk;
+    offset += taken * kChunk;
+  }
+  return WellFormedStretch::kGoesOn;
 }
 
 // Fields are short, so 16 bytes at a time with SSE2 (every x86-64 has it) is the sweet spot.

@@ -13,20 +13,28 @@ namespace records {
 // every line a double quote, text without quotes or line ends, a double quote, CR LF. This is the
 // one place where the reader looks at many bytes at once. The bytes are sorted, 64 at a time, into
 // the few classes the line structure turns on (double quotes, CRs, LFs), and the structure is
-// followed with bit arithmetic on those masks: which bytes open and close lines, whether every
-// line has the form, and which field of its record each line is, by counting line ends.
+// followed with bit arithmetic on those masks: whether every line has the form, and which field of
+// its record each line is, by counting line ends.
 
-// Bit i of each mask stands for byte i of a 64-byte chunk.
+// Bit i of each mask stands for byte i of a 64-byte chunk. The masks of the bytes 1 and 3 further
+// on are taken from the bytes themselves (the kernels read a little past the chunk), so that
+// checking a chunk needs nothing carried from the one before.
 struct ChunkMasks {
-  std::uint64_t quotes = 0;
-  std::uint64_t carriageReturns = 0;
-  std::uint64_t lineFeeds = 0;
-  // Bytes that could open a line holding exactly the key: the byte in the middle of the key and the
-  // closing quote just after it stand where they would.
+  std::uint64_t lineFeeds = 0;         // byte i is LF
+  std::uint64_t carriageReturns = 0;   // byte i is CR
+  std::uint64_t nextQuotes = 0;        // byte i + 1 is a double quote
+  std::uint64_t nextLineFeeds = 0;     // byte i + 1 is LF
+  std::uint64_t lineFeedsThreeOn = 0;  // byte i + 3 is LF
+  // Bytes that could open a line holding exactly the key: the key's middle and last bytes and the
+  // closing quote just after it stand where they would. Matriculas share their first bytes (the
+  // year) and often the middle one, so two of the key's bytes keep false candidates rare.
   std::uint64_t keyProbes = 0;
   // The LFs that end a record's fifth field, where the kernel can tell them at once.
   std::uint64_t recordEnds = 0;
 };
+
+// Bytes past a chunk that its masks are taken from.
+constexpr std::size_t kLineLookahead = 3;
 
 // How a kernel marks lines as the first of their records.
 enum class RecordEnds {
@@ -43,19 +51,27 @@ class KeyProbe {
       : enabled_(true),
         middleOffset_(key.empty() ? 1 : 1 + key.size() / 2),
         middleByte_(key.empty() ? '"' : key[key.size() / 2]),
+        lastOffset_(key.empty() ? 1 : key.size()),
+        lastByte_(key.empty() ? '"' : key.back()),
         closeOffset_(key.size() + 1) {}
 
   bool enabled() const { return enabled_; }
   std::size_t middleOffset() const { return middleOffset_; }
   char middleByte() const { return middleByte_; }
+  std::size_t lastOffset() const { return lastOffset_; }
+  char lastByte() const { return lastByte_; }
   std::size_t closeOffset() const { return closeOffset_; }
   // Bytes that must be readable after the last chunk looked at.
-  std::size_t lookahead() const { return enabled_ ? closeOffset_ : 0; }
+  std::size_t lookahead() const {
+    return enabled_ && closeOffset_ > kLineLookahead ? closeOffset_ : kLineLookahead;
+  }
 
  private:
   bool enabled_ = false;
   std::size_t middleOffset_ = 0;
   char middleByte_ = '"';
+  std::size_t lastOffset_ = 0;
+  char lastByte_ = '"';
   std::size_t closeOffset_ = 0;
 };
 
@@ -72,6 +88,9 @@ class WellFormedStretch {
   WellFormedStretch(std::uint64_t start, std::optional<std::string_view> key)
       : start_(start), key_(key.value_or(std::string_view())) {}
 
+  // Where the stretch began: a record boundary.
+  std::uint64_t start() const { return start_; }
+
   // The start of the record in progress.
   std::uint64_t boundary() const {
     if (recordEndChunk_ == kGoesOn) {
@@ -87,43 +106,58 @@ class WellFormedStretch {
   }
 
   // The field of the line in progress.
-  unsigned field() const { return field_; }
+  unsigned field() const { return lines_ % kFieldsPerRecord; }
+
+  // Chunks a kernel may follow in one call.
+  static constexpr std::size_t kMostChunks = std::size_t{1} << 20;
+
+  // Called by a kernel when it leaves, with the stretch going on.
+  void settle() { lines_ = field(); }
+
+  // Whether the stretch's first line opens as it must; the chunks' masks check every other line
+  // start. `bytes` is the stretch's first byte, with two more after it.
+  static bool opensLine(const char* bytes) { return bytes[0] == '"' && bytes[2] != '\n'; }
 
   // Takes the next chunk, at `offset`, whose bytes are `bytes`. Returns where the exact parser
   // takes over, or kGoesOn. Inlined into each kernel's loop.
   template <RecordEnds kRecordEnds>
   [[gnu::always_inline]] std::uint64_t step(const ChunkMasks& masks, const char* bytes,
                                             std::uint64_t offset) {
-    const std::uint64_t lineStarts = (masks.lineFeeds << 1) | carriedLineFeed_;
-    const std::uint64_t afterReturns = (masks.carriageReturns << 1) | carriedReturn_;
-    const std::uint64_t closingQuotes = masks.quotes & ~lineStarts;
-    const std::uint64_t afterClosingQuotes = (closingQuotes << 1) | carriedClosingQuote_;
-    // Every LF right after a CR and every CR right before a LF; every line opening with a quote;
-    // every CR right after a closing quote and every closing quote right before a CR. Each fault
-    // is marked within its own line.
-    const std::uint64_t faults = (masks.lineFeeds ^ afterReturns) | (lineStarts & ~masks.quotes) |
-                                 (afterClosingQuotes ^ masks.carriageReturns);
+    // Worked out from the running count of line ends, so that the only thing one chunk waits for
+    // from the one before is an addition, and chunks overlap in the processor.
+    const unsigned fieldAtStart = field();
+    const std::uint64_t lineEnds = masks.lineFeeds | masks.lineFeedsThreeOn;
+    // A well-formed line is `"`, text, `"`, CR, LF, at least 4 bytes: a byte is a quote exactly
+    // when a line ends just before it (it opens a line) or two bytes after it (it closes one), a
+    // CR exactly when a LF follows, and no line is 3 bytes long (one quote both opening and
+    // closing it). Fault bits stand at most one byte before the line they spoil, so every line
+    // that ends before the first fault is well-formed.
+    const std::uint64_t faults = (masks.nextQuotes ^ lineEnds) |
+                                 (masks.carriageReturns ^ masks.nextLineFeeds) |
+                                 (masks.lineFeeds & masks.lineFeedsThreeOn);
     // Lines known to open a record, when the kernel tells record ends; else every line.
-    const std::uint64_t recordStarts = kRecordEnds == RecordEnds::Deposited
-                                           ? (masks.recordEnds << 1) | carriedRecordEnd_
-                                           : lineStarts;
+    std::uint64_t recordStarts = 0;
+    if constexpr (kRecordEnds == RecordEnds::Deposited) {
+      recordStarts = (masks.recordEnds << 1) | carriedRecordEnd_;
+      carriedRecordEnd_ = masks.recordEnds >> 63;
+    } else {
+      recordStarts = (masks.lineFeeds << 1) | carriedLineFeed_;
+      carriedLineFeed_ = masks.lineFeeds >> 63;
+    }
     const std::uint64_t keyLines = masks.keyProbes & recordStarts;
     if ((faults | keyLines) != 0) [[unlikely]] {
-      const std::uint64_t handover = stop(faults, keyLines, masks.lineFeeds, bytes, offset);
+      const std::uint64_t handover =
+          stop(faults, keyLines, masks.lineFeeds, fieldAtStart, bytes, offset);
       if (handover != kGoesOn) {
         return handover;
       }
     }
-    carriedLineFeed_ = masks.lineFeeds >> 63;
-    carriedReturn_ = masks.carriageReturns >> 63;
-    carriedClosingQuote_ = closingQuotes >> 63;
-    carriedRecordEnd_ = masks.recordEnds >> 63;
-    const unsigned lines = field_ + static_cast<unsigned>(std::popcount(masks.lineFeeds));
-    const bool recordEnds = lines >= kFieldsPerRecord;
+    const auto lineFeeds = static_cast<unsigned>(std::popcount(masks.lineFeeds));
+    lines_ += lineFeeds;
+    const bool recordEnds = fieldAtStart + lineFeeds >= kFieldsPerRecord;
     recordEndChunk_ = recordEnds ? offset : recordEndChunk_;
     recordEndLineFeeds_ = recordEnds ? masks.lineFeeds : recordEndLineFeeds_;
-    recordEndField_ = recordEnds ? field_ : recordEndField_;
-    field_ = lines % kFieldsPerRecord;
+    recordEndField_ = recordEnds ? fieldAtStart : recordEndField_;
     return kGoesOn;
   }
 
@@ -134,14 +168,14 @@ class WellFormedStretch {
   // A line with the key's probes opens a record and holds the key, before any fault: the exact
   // parser reads that record. Otherwise a fault sends it back to the record in progress.
   std::uint64_t stop(std::uint64_t faults, std::uint64_t keyLines, std::uint64_t lineFeeds,
-                     const char* bytes, std::uint64_t offset) const {
+                     unsigned fieldAtStart, const char* bytes, std::uint64_t offset) const {
     const std::uint64_t beforeFault =
         faults == 0 ? ~std::uint64_t{0} : (std::uint64_t{1} << std::countr_zero(faults)) - 1;
     for (std::uint64_t lines = keyLines & beforeFault; lines != 0; lines &= lines - 1) {
       const int at = std::countr_zero(lines);
       const std::uint64_t before = lineFeeds & ((std::uint64_t{1} << at) - 1);
       const unsigned field =
-          (field_ + static_cast<unsigned>(std::popcount(before))) % kFieldsPerRecord;
+          (fieldAtStart + static_cast<unsigned>(std::popcount(before))) % kFieldsPerRecord;
       if (field == 0 && std::memcmp(bytes + at + 1, key_.data(), key_.size()) == 0) {
         return offset + static_cast<std::uint64_t>(at);
       }
@@ -151,11 +185,11 @@ class WellFormedStretch {
 
   std::uint64_t start_;
   std::string_view key_;
-  unsigned field_ = 0;  // the field of the line in progress
-  // The last byte of the chunk before, as if a line had just ended before the stretch.
+  // The line ends passed since the stretch began, modulo 5 between kernel calls: 32 bits make the
+  // field a cheap division, and a call takes at most kMostChunks chunks of at most 64 line ends.
+  std::uint32_t lines_ = 0;
+  // The last byte of the chunk before, as if a record had just ended before the stretch.
   std::uint64_t carriedLineFeed_ = 1;
-  std::uint64_t carriedReturn_ = 0;
-  std::uint64_t carriedClosingQuote_ = 0;
   std::uint64_t carriedRecordEnd_ = 1;
   // The last chunk in which a record ended (kGoesOn: none yet), its LFs and the field of the line
   // in progress at its start.

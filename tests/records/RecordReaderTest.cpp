@@ -175,6 +175,16 @@ const ReadRow kReadRows[] = {
          kPadding,
      "",
      {{"", "b", "c", "d", "e"}}},
+    {"lone CR inside quoted text among well-formed lines ends a line",
+     kPadding +
+         "\"x\"\r\n\"a\rk\"\r\n\"c\"\r\n\"d\"\r\n\"k\"\r\n\"f\"\r\n\"g\"\r\n\"h\"\r\n\"i\"\r\n" +
+         kPadding,
+     "k",
+     {{"k", "f", "g", "h", "i"}}},
+    {"line of one quote opening the file is an empty field",
+     "\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n\"e\"\r\n" + kPadding,
+     "",
+     {{"", "b", "c", "d", "e"}}},
     {"key line cut by the end of the file", kPadding + "\"k\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n\"e",
      "k", std::nullopt},
 };
