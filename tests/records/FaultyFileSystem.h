@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <functional>
+#include <numeric>
 #include <set>
 
 #include "FileSystem.h"
@@ -55,8 +56,8 @@ class FaultyFileSystem final : public FileSystem {
 
   int count(Call call) const { return counts_[index(call)]; }
   int calls() const { return calls_; }
-  int injected() const { return total(injected_); }
-  const std::array<int, kCallKinds>& injectedByCall() const { return injected_; }
+  int injected(Call call) const { return injected_[index(call)]; }
+  int injected() const { return std::accumulate(injected_.begin(), injected_.end(), 0); }
   // True when every injected failure was the close of a descriptor opened for reading only (a
   // folder's, or the file's in a lookup), which cannot lose data; also when none was injected.
   bool onlyReadOnlyClosesFailed() const { return onlyReadOnlyCloses_; }
@@ -121,13 +122,6 @@ class FaultyFileSystem final : public FileSystem {
   };
 
   static std::size_t index(Call call) { return static_cast<std::size_t>(call); }
-  static int total(const std::array<int, kCallKinds>& counts) {
-    int sum = 0;
-    for (const int count : counts) {
-      sum += count;
-    }
-    return sum;
-  }
 
   // Counts the call; true, with errno set, when it is to fail.
   bool fails(Call call, bool closingReadOnly = false) {

@@ -3,7 +3,7 @@
 // 2, ... the k-th call fails, once or from then on, until the operation completes without reaching
 // k) and check the same promises each time: no success is reported that did not happen, the file
 // holds exactly the bytes it should, never a record mixed from two, and no descriptor is left
-// behind. The totals of injected failures are printed when each table ends.
+// behind.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -14,11 +14,9 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -37,11 +35,9 @@ using testing::cutFrom;
 using testing::descriptorsOn;
 using testing::FaultyFileSystem;
 using testing::fdInfo;
-using testing::kCallKinds;
 using testing::Persistence;
 using testing::readBytes;
 using testing::recordBytes;
-using testing::runUnprivileged;
 using testing::TempFolder;
 using testing::writeBytes;
 
@@ -73,40 +69,6 @@ std::string describe(const char* row, const Failure& failure, int k) {
          std::strerror(failure.error) + ", call " + std::to_string(k);
 }
 
-// The failures injected over one table, printed when it ends.
-struct Tally {
-  int runs = 0;
-  int recordsKept = 0;  // failed saves whose record the failing disk would not let be cut back
-  std::array<int, kCallKinds> byCall{};
-
-  void add(const FaultyFileSystem& disk) {
-    ++runs;
-    for (std::size_t kind = 0; kind < kCallKinds; ++kind) {
-      byCall[kind] += disk.injectedByCall()[kind];
-    }
-  }
-
-  void print(const char* what) const {
-    static constexpr std::array<const char*, kCallKinds> kNames = {
-        "open", "read", "write", "lseek", "fsync", "fstat", "ftruncate", "close", "lock"};
-    int total = 0;
-    std::string kinds;
-    for (std::size_t kind = 0; kind < kCallKinds; ++kind) {
-      total += byCall[kind];
-      if (byCall[kind] > 0) {
-        kinds += std::string(kinds.empty() ? "" : ", ") + kNames[kind] + " " +
-                 std::to_string(byCall[kind]);
-      }
-    }
-    std::printf("%s: %d runs with an injected failure, %d failures injected (%s)\n", what, runs,
-                total, kinds.c_str());
-    if (recordsKept > 0) {
-      std::printf("%s: %d failed saves kept their whole record on a disk failing from then on\n",
-                  what, recordsKept);
-    }
-  }
-};
-
 enum class Before { NothingOpen, FoundRecordOpen, SavedOnce };
 
 class RecordFileFaultTest : public ::testing::Test {
@@ -133,31 +95,16 @@ class RecordFileFaultTest : public ::testing::Test {
   }
 };
 
-// A table of rows run under injected failures; the table's totals are printed when it ends.
-template <class Row>
-class InjectionTest : public RecordFileFaultTest, public ::testing::WithParamInterface<Row> {
- public:
-  static void TearDownTestSuite() { tally_.print(Row::kOperation); }
-
- protected:
-  static inline Tally tally_;
-};
-
 // --- Every call of a save ----------------------------------------------------------------------
 
 struct SaveRow {
-  static constexpr const char* kOperation = "save";
   const char* name;
   std::optional<std::string> fileBefore;
   Before before;
   std::string completion;  // what the save adds before its record to end a torn one
 };
 
-void PrintTo(const SaveRow& row, std::ostream* os) {
-  *os << row.name;
-}
-
-using SaveFaultTest = InjectionTest<SaveRow>;
+class SaveFaultTest : public RecordFileFaultTest, public ::testing::WithParamInterface<SaveRow> {};
 
 // A full disk stays full, and a dying one keeps failing; EIO once is a passing fault.
 constexpr std::array<Failure, 4> kSaveFailures = {{{Persistence::Once, EIO},
@@ -191,15 +138,11 @@ TEST_P(SaveFaultTest, NoFalseSuccessNoChangedBytesNoLeakedDescriptor) {
         EXPECT_EQ(after, saved) << context;
         break;
       }
-      tally_.add(disk);
       if (outcome.status == SaveStatus::Saved) {
         // Only a failing close of a descriptor that was never written may pass unnoticed, or a
         // passing failure to recognise the file, which costs no more than reading it whole.
-        const auto& byCall = disk.injectedByCall();
         const bool recognising = failure.persistence == Persistence::Once &&
-                                 byCall[static_cast<std::size_t>(Call::Read)] +
-                                         byCall[static_cast<std::size_t>(Call::Lseek)] ==
-                                     1;
+                                 disk.injected(Call::Read) + disk.injected(Call::Lseek) == 1;
         EXPECT_TRUE(disk.onlyReadOnlyClosesFailed() || recognising) << context;
         EXPECT_EQ(after, saved) << context;
         continue;
@@ -212,7 +155,6 @@ TEST_P(SaveFaultTest, NoFalseSuccessNoChangedBytesNoLeakedDescriptor) {
         // Once the record is written, a disk that fails every later call also refuses to cut it
         // back; then the completion and the whole record stay, never a part of them.
         EXPECT_TRUE(after == before || after == saved) << context;
-        tally_.recordsKept += after == before ? 0 : 1;
       }
     }
   }
@@ -232,7 +174,6 @@ INSTANTIATE_TEST_SUITE_P(
 // --- Every call of a lookup --------------------------------------------------------------------
 
 struct LookupRow {
-  static constexpr const char* kOperation = "lookup";
   const char* name;
   std::optional<std::string> file;
   std::u16string matricula;
@@ -240,11 +181,8 @@ struct LookupRow {
   std::optional<StudentRecord> expected;
 };
 
-void PrintTo(const LookupRow& row, std::ostream* os) {
-  *os << row.name;
-}
-
-using LookupFaultTest = InjectionTest<LookupRow>;
+class LookupFaultTest : public RecordFileFaultTest,
+                        public ::testing::WithParamInterface<LookupRow> {};
 
 // An interrupted read is retried, so EINTR is injected once only: from then on it would never end,
 // which no real disk does.
@@ -254,8 +192,8 @@ constexpr std::array<Failure, 3> kLookupFailures = {
 // A failure the lookup may rightly absorb: a failing close of a handle it only read, or an
 // interrupted read, which it repeats.
 bool absorbable(const FaultyFileSystem& disk, int error) {
-  const int reads = disk.injectedByCall()[static_cast<std::size_t>(Call::Read)];
-  return disk.onlyReadOnlyClosesFailed() || (error == EINTR && reads == disk.injected());
+  return disk.onlyReadOnlyClosesFailed() ||
+         (error == EINTR && disk.injected(Call::Read) == disk.injected());
 }
 
 TEST_P(LookupFaultTest, FoundOnlyIfReallyFoundAndNoLeakedDescriptor) {
@@ -278,9 +216,6 @@ TEST_P(LookupFaultTest, FoundOnlyIfReallyFoundAndNoLeakedDescriptor) {
       disk.failCall(k, failure.error, failure.persistence);
       const FindOutcome outcome = file.FindRecord(row.matricula);
       const bool reached = disk.calls() >= k;
-      if (reached) {
-        tally_.add(disk);
-      }
       const std::vector<int> open = descriptorsOn(path_);
       switch (outcome.status) {
         case FindStatus::Found:
@@ -504,55 +439,54 @@ TEST_F(RecordFileFaultTest, AFifoWithAReaderReceivesNothing) {
 TEST_F(RecordFileFaultTest, AFileSizeLimitFailsTheSaveAndTheProgramLives) {
   writeBytes(path_, kThreeRecords);
   for (const rlim_t room : {rlim_t{0}, rlim_t{30}}) {
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    const int status = testing::runChild([&] {
       std::signal(SIGXFSZ, SIG_DFL);  // as a program starts
       surviveFileSizeLimit();
       const rlimit limit{kThreeRecords.size() + room, RLIM_INFINITY};
       if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
-        _exit(2);
+        return 2;
       }
-      RecordFile file(path_);
-      const SaveOutcome outcome = file.AppendRecord(kNew);
-      _exit(outcome.status == SaveStatus::WriteFailed && outcome.error == EFBIG ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status) << ", room " << room;
-    EXPECT_EQ(WEXITSTATUS(status), 0) << room;
+      const SaveOutcome outcome = RecordFile(path_).AppendRecord(kNew);
+      return outcome.status == SaveStatus::WriteFailed && outcome.error == EFBIG ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0) << "a signal killed it if -1; room " << room;
     EXPECT_EQ(readBytes(path_), kThreeRecords) << room;
   }
   EXPECT_EQ(errorReason(EFBIG), u"el archivo es demasiado grande");
 }
 
-TEST_F(RecordFileFaultTest, SaveInAReadOnlyFolderFailsAndCreatesNothing) {
-  // Root ignores permission bits, so the save runs in a child process as the user "nobody".
-  ASSERT_EQ(chmod(folder_.path().c_str(), 0555), 0);
-  const int status = runUnprivileged([this] {
-    RecordFile file(path_);
-    const SaveOutcome outcome = file.AppendRecord(kFirst);
-    return outcome.status == SaveStatus::WriteFailed && outcome.error == EACCES ? 0 : 1;
-  });
-  EXPECT_EQ(status, 0);
-  EXPECT_FALSE(std::filesystem::exists(path_));
-}
-
-TEST_F(RecordFileFaultTest, AnUnreadableFileIsReportedNotTakenForEmpty) {
-  writeBytes(path_, recordBytes(kFirst));
-  ASSERT_EQ(chmod(path_.c_str(), 0), 0);
-  ASSERT_EQ(chmod(folder_.path().c_str(), 0755), 0);
-  const int status = runUnprivileged([this] {
-    RecordFile file(path_);
-    const FindOutcome found = file.FindRecord(u"A-102");
-    const SaveOutcome saved = file.AppendRecord(kSecond);
-    const bool ok = found.status == FindStatus::ReadFailed && found.error == EACCES &&
-                    saved.status == SaveStatus::WriteFailed && saved.error == EACCES;
-    return ok ? 0 : 1;
-  });
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(readBytes(path_), recordBytes(kFirst));
+// Root ignores permission bits, so these saves and lookups run in a child process as "nobody".
+TEST_F(RecordFileFaultTest, WhatPermissionsForbidFailsAndChangesNothing) {
+  const struct {
+    const char* behaviour;
+    std::optional<std::string> file;
+    mode_t fileMode;
+    mode_t folderMode;
+  } rows[] = {
+      {"a read-only folder gets no new file", std::nullopt, 0, 0555},
+      {"an unreadable file is reported, not taken for empty", recordBytes(kFirst), 0, 0755},
+  };
+  for (const auto& row : rows) {
+    prepare(row.file);
+    ASSERT_TRUE(!row.file || chmod(path_.c_str(), row.fileMode) == 0);
+    ASSERT_EQ(chmod(folder_.path().c_str(), row.folderMode), 0);
+    const int status = testing::runChild(
+        [&] {
+          RecordFile file(path_);
+          const FindOutcome found = file.FindRecord(kFirst.matricula);
+          const SaveOutcome saved = file.AppendRecord(kSecond);
+          const bool findRight =
+              row.file ? found.status == FindStatus::ReadFailed && found.error == EACCES
+                       : found.status == FindStatus::NotFound;
+          const bool saveFailed = saved.status == SaveStatus::WriteFailed && saved.error == EACCES;
+          return findRight && saveFailed ? 0 : 1;
+        },
+        testing::As::Unprivileged);
+    EXPECT_EQ(status, 0) << row.behaviour;
+    ASSERT_EQ(chmod(folder_.path().c_str(), 0755), 0);
+    EXPECT_EQ(std::filesystem::exists(path_), row.file.has_value()) << row.behaviour;
+    EXPECT_EQ(readBytes(path_), row.file.value_or("")) << row.behaviour;
+  }
 }
 
 }  // namespace

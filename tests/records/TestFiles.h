@@ -11,7 +11,6 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,24 +52,6 @@ inline std::string readBytes(const std::string& path) {
 inline void writeBytes(const std::string& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline bool exists(const std::string& path) {
-  return std::filesystem::exists(path);
-}
-
-inline std::string hex(std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  for (const char byte : bytes) {
-    const auto value = static_cast<unsigned char>(byte);
-    if (!text.empty()) {
-      text += ' ';
-    }
-    text += kDigits[value >> 4];
-    text += kDigits[value & 0xF];
-  }
-  return text;
 }
 
 // The five lines of a record whose fields are plain ASCII, written out by hand, as the file holds
@@ -144,22 +125,33 @@ inline long long fdInfo(int fd, std::string_view key, int base) {
   return -1;
 }
 
-// Runs `body` in a child process, as the unprivileged user "nobody" when this process is root
-// (root ignores permission bits), and returns the child's exit status, or -1.
-inline int runUnprivileged(const std::function<int()>& body) {
+enum class As { ThisUser, Unprivileged };
+
+// Runs `body` in a forked child, which exits with what it returns; as the user "nobody" when this
+// process is root and `as` is Unprivileged, since root ignores permission bits.
+inline pid_t startChild(const std::function<int()>& body, As as = As::ThisUser) {
   std::fflush(nullptr);
   const pid_t child = fork();
   if (child == 0) {
-    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+    if (as == As::Unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
       _exit(100);
     }
     _exit(body());
   }
+  return child;
+}
+
+// The child's exit status, or -1 when it did not exit on its own (a signal killed it).
+inline int exitCodeOf(pid_t child) {
   int status = 0;
-  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+  if (child <= 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
     return -1;
   }
   return WEXITSTATUS(status);
+}
+
+inline int runChild(const std::function<int()>& body, As as = As::ThisUser) {
+  return exitCodeOf(startChild(body, as));
 }
 
 }  // namespace records::testing
