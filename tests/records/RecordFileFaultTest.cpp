@@ -88,6 +88,18 @@ class RecordFileFaultTest : public ::testing::Test {
     EXPECT_TRUE(descriptorsOn(path_).empty()) << context;
     EXPECT_TRUE(descriptorsOn(folder_.path()).empty()) << context;
   }
+  // What this program did with the file before the operation under test.
+  bool begin(RecordFile& file, Before before) const {
+    switch (before) {
+      case Before::NothingOpen:
+        return true;
+      case Before::FoundRecordOpen:
+        return file.FindRecord(kSecond.matricula).status == FindStatus::Found;
+      case Before::SavedOnce:
+        return file.AppendRecord(kOther).status == SaveStatus::Saved;
+    }
+    return false;
+  }
   StudentRecord lookUp(const StudentRecord& wanted) const {
     RecordFile file(path_);
     const FindOutcome found = file.FindRecord(wanted.matricula);
@@ -95,174 +107,143 @@ class RecordFileFaultTest : public ::testing::Test {
   }
 };
 
-// --- Every call of a save ----------------------------------------------------------------------
-
-struct SaveRow {
-  const char* name;
-  std::optional<std::string> fileBefore;
-  Before before;
-  std::string completion;  // what the save adds before its record to end a torn one
-};
-
-class SaveFaultTest : public RecordFileFaultTest, public ::testing::WithParamInterface<SaveRow> {};
+// --- Every call of a save and of a lookup -----------------------------------------------------
 
 // A full disk stays full, and a dying one keeps failing; EIO once is a passing fault.
-constexpr std::array<Failure, 4> kSaveFailures = {{{Persistence::Once, EIO},
-                                                   {Persistence::Once, ENOSPC},
-                                                   {Persistence::FromThenOn, ENOSPC},
-                                                   {Persistence::FromThenOn, EIO}}};
-
-TEST_P(SaveFaultTest, NoFalseSuccessNoChangedBytesNoLeakedDescriptor) {
-  const SaveRow& row = GetParam();
-  for (const Failure& failure : kSaveFailures) {
-    for (int k = 1;; ++k) {
-      ASSERT_LT(k, kMostCalls);
-      const std::string context = describe(row.name, failure, k);
-      prepare(row.fileBefore);
-      FaultyFileSystem disk;
-      RecordFile file(path_, disk);
-      if (row.before == Before::FoundRecordOpen) {
-        ASSERT_EQ(file.FindRecord(kSecond.matricula).status, FindStatus::Found);
-      } else if (row.before == Before::SavedOnce) {
-        ASSERT_EQ(file.AppendRecord(kOther).status, SaveStatus::Saved);
-      }
-      const std::string before = readBytes(path_);
-      const std::string saved = before + row.completion + recordBytes(kNew);
-      disk.failCall(k, failure.error, failure.persistence);
-      const SaveOutcome outcome = file.AppendRecord(kNew);
-      const std::string after = readBytes(path_);
-      expectNothingOpen(context);
-      if (disk.calls() < k) {
-        // The save ran to its end without meeting the failure.
-        EXPECT_EQ(outcome.status, SaveStatus::Saved) << context;
-        EXPECT_EQ(after, saved) << context;
-        break;
-      }
-      if (outcome.status == SaveStatus::Saved) {
-        // Only a failing close of a descriptor that was never written may pass unnoticed, or a
-        // passing failure to recognise the file, which costs no more than reading it whole.
-        const bool recognising = failure.persistence == Persistence::Once &&
-                                 disk.injected(Call::Read) + disk.injected(Call::Lseek) == 1;
-        EXPECT_TRUE(disk.onlyReadOnlyClosesFailed() || recognising) << context;
-        EXPECT_EQ(after, saved) << context;
-        continue;
-      }
-      EXPECT_EQ(outcome.status, SaveStatus::WriteFailed) << context;
-      EXPECT_EQ(outcome.error, failure.error) << context;
-      if (failure.persistence == Persistence::Once) {
-        EXPECT_EQ(after, before) << context;
-      } else {
+TEST_F(RecordFileFaultTest, EverySaveCallFailingReportsNoFalseSuccessAndChangesNoBytes) {
+  const struct {
+    const char* name;
+    std::optional<std::string> fileBefore;
+    Before before;
+    std::string completion;  // what the save adds before its record to end a torn one
+  } rows[] = {
+      {"appends to a file of records", kThreeRecords, Before::NothingOpen, ""},
+      {"creates the file", std::nullopt, Before::NothingOpen, ""},
+      {"appends to an empty file", std::string(), Before::NothingOpen, ""},
+      {"closes a found record first", kThreeRecords, Before::FoundRecordOpen, ""},
+      {"completes a torn record", kTornTail, Before::NothingOpen, kTornCompletion},
+      {"appends again reading only the new end", kThreeRecords, Before::SavedOnce, ""},
+  };
+  const Failure failures[] = {{Persistence::Once, EIO},
+                              {Persistence::Once, ENOSPC},
+                              {Persistence::FromThenOn, ENOSPC},
+                              {Persistence::FromThenOn, EIO}};
+  for (const auto& row : rows) {
+    for (const Failure& failure : failures) {
+      for (int k = 1;; ++k) {
+        ASSERT_LT(k, kMostCalls);
+        const std::string context = describe(row.name, failure, k);
+        prepare(row.fileBefore);
+        FaultyFileSystem disk;
+        RecordFile file(path_, disk);
+        ASSERT_TRUE(begin(file, row.before)) << context;
+        const std::string before = readBytes(path_);
+        const std::string saved = before + row.completion + recordBytes(kNew);
+        disk.failCall(k, failure.error, failure.persistence);
+        const SaveOutcome outcome = file.AppendRecord(kNew);
+        const std::string after = readBytes(path_);
+        expectNothingOpen(context);
+        if (disk.calls() < k) {
+          // The save ran to its end without meeting the failure.
+          EXPECT_EQ(outcome.status, SaveStatus::Saved) << context;
+          EXPECT_EQ(after, saved) << context;
+          break;
+        }
+        if (outcome.status == SaveStatus::Saved) {
+          // Only a failing close of a descriptor that was never written may pass unnoticed, or a
+          // passing failure to recognise the file, which costs no more than reading it whole.
+          const bool recognising = failure.persistence == Persistence::Once &&
+                                   disk.injected(Call::Read) + disk.injected(Call::Lseek) == 1;
+          EXPECT_TRUE(disk.onlyReadOnlyClosesFailed() || recognising) << context;
+          EXPECT_EQ(after, saved) << context;
+          continue;
+        }
+        EXPECT_EQ(outcome.status, SaveStatus::WriteFailed) << context;
+        EXPECT_EQ(outcome.error, failure.error) << context;
         // Once the record is written, a disk that fails every later call also refuses to cut it
         // back; then the completion and the whole record stay, never a part of them.
-        EXPECT_TRUE(after == before || after == saved) << context;
+        const bool persistent = failure.persistence == Persistence::FromThenOn;
+        EXPECT_TRUE(after == before || (persistent && after == saved)) << context;
       }
     }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    EverySaveCall, SaveFaultTest,
-    ::testing::Values(
-        SaveRow{"appends_to_a_file_of_records", kThreeRecords, Before::NothingOpen, ""},
-        SaveRow{"creates_the_file", std::nullopt, Before::NothingOpen, ""},
-        SaveRow{"appends_to_an_empty_file", std::string(), Before::NothingOpen, ""},
-        SaveRow{"closes_a_found_record_first", kThreeRecords, Before::FoundRecordOpen, ""},
-        SaveRow{"completes_a_torn_record", kTornTail, Before::NothingOpen, kTornCompletion},
-        SaveRow{"appends_again_reading_only_the_new_end", kThreeRecords, Before::SavedOnce, ""}),
-    [](const auto& test) { return std::string(test.param.name); });
-
-// --- Every call of a lookup --------------------------------------------------------------------
-
-struct LookupRow {
-  const char* name;
-  std::optional<std::string> file;
-  std::u16string matricula;
-  Before before;
-  std::optional<StudentRecord> expected;
-};
-
-class LookupFaultTest : public RecordFileFaultTest,
-                        public ::testing::WithParamInterface<LookupRow> {};
 
 // An interrupted read is retried, so EINTR is injected once only: from then on it would never end,
 // which no real disk does.
-constexpr std::array<Failure, 3> kLookupFailures = {
-    {{Persistence::Once, EIO}, {Persistence::Once, EINTR}, {Persistence::FromThenOn, EIO}}};
-
-// A failure the lookup may rightly absorb: a failing close of a handle it only read, or an
-// interrupted read, which it repeats.
-bool absorbable(const FaultyFileSystem& disk, int error) {
-  return disk.onlyReadOnlyClosesFailed() ||
-         (error == EINTR && disk.injected(Call::Read) == disk.injected());
-}
-
-TEST_P(LookupFaultTest, FoundOnlyIfReallyFoundAndNoLeakedDescriptor) {
-  const LookupRow& row = GetParam();
-  const std::string bytes = row.file.value_or("");
-  const long long endOfExpected =
-      row.expected ? static_cast<long long>(bytes.find(recordBytes(*row.expected)) +
-                                            recordBytes(*row.expected).size())
-                   : -1;
-  for (const Failure& failure : kLookupFailures) {
-    for (int k = 1;; ++k) {
-      ASSERT_LT(k, kMostCalls);
-      const std::string context = describe(row.name, failure, k);
-      prepare(row.file);
-      FaultyFileSystem disk;
-      RecordFile file(path_, disk);
-      if (row.before == Before::FoundRecordOpen) {
-        ASSERT_EQ(file.FindRecord(kSecond.matricula).status, FindStatus::Found);
-      }
-      disk.failCall(k, failure.error, failure.persistence);
-      const FindOutcome outcome = file.FindRecord(row.matricula);
-      const bool reached = disk.calls() >= k;
-      const std::vector<int> open = descriptorsOn(path_);
-      switch (outcome.status) {
-        case FindStatus::Found:
-          ASSERT_TRUE(row.expected.has_value()) << context;
-          EXPECT_EQ(outcome.record, *row.expected) << context;
-          ASSERT_EQ(open.size(), 1U) << context;
-          EXPECT_EQ(fdInfo(open.front(), "pos", 10), endOfExpected) << context;
-          EXPECT_TRUE(!reached || absorbable(disk, failure.error)) << context;
+TEST_F(RecordFileFaultTest, EveryLookupCallFailingFindsOnlyWhatIsReallyThere) {
+  const struct {
+    const char* name;
+    std::optional<std::string> file;
+    std::u16string matricula;
+    Before before;
+    std::optional<StudentRecord> expected;
+  } rows[] = {
+      {"finds the last record", kThreeRecords, kThird.matricula, Before::NothingOpen, kThird},
+      {"finds the first record", kThreeRecords, kFirst.matricula, Before::NothingOpen, kFirst},
+      {"misses", kThreeRecords, u"Z-0", Before::NothingOpen, std::nullopt},
+      {"misses a key the file cannot hold", kThreeRecords, u"\u4E00", Before::NothingOpen,
+       std::nullopt},
+      {"closes a found record first", kThreeRecords, kThird.matricula, Before::FoundRecordOpen,
+       kThird},
+      {"finds nothing without a file", std::nullopt, kFirst.matricula, Before::NothingOpen,
+       std::nullopt},
+  };
+  const Failure failures[] = {
+      {Persistence::Once, EIO}, {Persistence::Once, EINTR}, {Persistence::FromThenOn, EIO}};
+  for (const auto& row : rows) {
+    const std::string bytes = row.file.value_or("");
+    const long long endOfExpected =
+        row.expected ? static_cast<long long>(bytes.find(recordBytes(*row.expected)) +
+                                              recordBytes(*row.expected).size())
+                     : -1;
+    for (const Failure& failure : failures) {
+      for (int k = 1;; ++k) {
+        ASSERT_LT(k, kMostCalls);
+        const std::string context = describe(row.name, failure, k);
+        prepare(row.file);
+        FaultyFileSystem disk;
+        RecordFile file(path_, disk);
+        ASSERT_TRUE(begin(file, row.before)) << context;
+        disk.failCall(k, failure.error, failure.persistence);
+        const FindOutcome outcome = file.FindRecord(row.matricula);
+        const bool reached = disk.calls() >= k;
+        // A failure the lookup may rightly absorb: a failing close of a handle it only read, or
+        // an interrupted read, which it repeats.
+        const bool absorbable =
+            !reached || disk.onlyReadOnlyClosesFailed() ||
+            (failure.error == EINTR && disk.injected(Call::Read) == disk.injected());
+        const std::vector<int> open = descriptorsOn(path_);
+        switch (outcome.status) {
+          case FindStatus::Found:
+            ASSERT_TRUE(row.expected.has_value()) << context;
+            EXPECT_EQ(outcome.record, *row.expected) << context;
+            ASSERT_EQ(open.size(), 1U) << context;
+            EXPECT_EQ(fdInfo(open.front(), "pos", 10), endOfExpected) << context;
+            EXPECT_TRUE(absorbable) << context;
+            break;
+          case FindStatus::NotFound:
+            // A failure is never taken for "no such record".
+            EXPECT_FALSE(row.expected.has_value()) << context;
+            EXPECT_TRUE(absorbable) << context;
+            break;
+          case FindStatus::ReadFailed:
+            EXPECT_TRUE(reached) << context;
+            EXPECT_EQ(outcome.error, failure.error) << context;
+            break;
+        }
+        EXPECT_TRUE(outcome.status == FindStatus::Found || open.empty()) << context;
+        file.CloseRecordFile();
+        expectNothingOpen(context);
+        EXPECT_EQ(std::filesystem::exists(path_), row.file.has_value()) << context;
+        EXPECT_EQ(readBytes(path_), bytes) << context;
+        if (!reached) {
           break;
-        case FindStatus::NotFound:
-          // A failure is never taken for "no such record".
-          EXPECT_FALSE(row.expected.has_value()) << context;
-          EXPECT_TRUE(!reached || absorbable(disk, failure.error)) << context;
-          break;
-        case FindStatus::ReadFailed:
-          EXPECT_TRUE(reached) << context;
-          EXPECT_EQ(outcome.error, failure.error) << context;
-          break;
-      }
-      if (outcome.status != FindStatus::Found) {
-        EXPECT_TRUE(open.empty()) << context;
-      }
-      file.CloseRecordFile();
-      expectNothingOpen(context);
-      EXPECT_EQ(std::filesystem::exists(path_), row.file.has_value()) << context;
-      EXPECT_EQ(readBytes(path_), bytes) << context;
-      if (!reached) {
-        break;
+        }
       }
     }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    EveryLookupCall, LookupFaultTest,
-    ::testing::Values(LookupRow{"finds_the_last_record", kThreeRecords, kThird.matricula,
-                                Before::NothingOpen, kThird},
-                      LookupRow{"finds_the_first_record", kThreeRecords, kFirst.matricula,
-                                Before::NothingOpen, kFirst},
-                      LookupRow{"misses", kThreeRecords, u"Z-0", Before::NothingOpen, std::nullopt},
-                      LookupRow{"misses_a_key_the_file_cannot_hold", kThreeRecords, u"\u4E00",
-                                Before::NothingOpen, std::nullopt},
-                      LookupRow{"closes_a_found_record_first", kThreeRecords, kThird.matricula,
-                                Before::FoundRecordOpen, kThird},
-                      LookupRow{"finds_nothing_without_a_file", std::nullopt, kFirst.matricula,
-                                Before::NothingOpen, std::nullopt}),
-    [](const auto& test) { return std::string(test.param.name); });
 
 // --- A crash in the middle of a save -----------------------------------------------------------
 
@@ -311,74 +292,58 @@ TEST_F(RecordFileFaultTest, ACrashAfterAnyPrefixOfTheWriteLosesNoConfirmedRecord
   }
 }
 
-// A program that ignores the lock may append its record between the start of this save and its
-// write. A save that then fails takes back only the bytes it wrote, never the other record.
-TEST_F(RecordFileFaultTest, AFailedSaveKeepsARecordAnotherProgramAppendedFirst) {
+// One chosen call fails. A program that ignores the lock may append its record between the start
+// of this save and its write: a save that then fails takes back only the bytes it wrote, never the
+// other record. A new file needs its folder synced too, unless the file system cannot sync one.
+TEST_F(RecordFileFaultTest, OneFailingCallFailsTheSaveAndTakesBackOnlyItsOwnBytes) {
+  const std::string first = recordBytes(kFirst);
+  const std::string both = first + recordBytes(kOther);
   const struct {
     const char* behaviour;
+    std::optional<std::string> before;
     Call call;
     int nth;
     int error;
-    bool shortFirst;
-    int expected;  // the errno the save reports
+    int shortWrite;  // the write that lands only half its bytes; 0 for none
+    bool anotherAppends;
+    int expected;  // the errno the save reports; 0 when it succeeds
+    std::string after;
   } rows[] = {
-      {"write fails", Call::Write, 1, ENOSPC, false, ENOSPC},
-      {"short write, then no space", Call::Write, 2, ENOSPC, true, ENOSPC},
-      {"short write, then the rest written", Call::Fsync, 1, ENOSPC, true, EIO},
-      {"fsync fails", Call::Fsync, 1, EIO, false, EIO},
+      {"write fails", first, Call::Write, 1, ENOSPC, 0, true, ENOSPC, both},
+      {"short write, then no space", first, Call::Write, 2, ENOSPC, 1, true, ENOSPC, both},
+      {"short write, then the rest written", first, Call::Fsync, 1, ENOSPC, 1, true, EIO, both},
+      {"fsync fails", first, Call::Fsync, 1, EIO, 0, true, EIO, both},
+      {"new file's folder cannot be opened", std::nullopt, Call::Open, 2, EACCES, 0, false, EACCES,
+       ""},
+      {"new file's folder sync fails", std::nullopt, Call::Fsync, 2, EIO, 0, false, EIO, ""},
+      {"file system cannot sync folders", std::nullopt, Call::Fsync, 2, EINVAL, 0, false, 0,
+       recordBytes(kSecond)},
   };
   for (const auto& row : rows) {
-    writeBytes(path_, recordBytes(kFirst));
+    prepare(row.before);
     FaultyFileSystem disk;
     disk.fail(row.call, row.nth, row.error);
-    if (row.shortFirst) {
-      disk.shortenWrite(1);
-    }
+    disk.shortenWrite(row.shortWrite);
     bool otherSaved = false;
     disk.onCall = [&](Call call) {
-      if (call == Call::Write && !otherSaved) {
+      if (row.anotherAppends && call == Call::Write && !otherSaved) {
         const int fd = open(path_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
         const std::string other = recordBytes(kOther);
         otherSaved = write(fd, other.data(), other.size()) == static_cast<ssize_t>(other.size());
         close(fd);
       }
     };
-    RecordFile file(path_, disk);
-    const SaveOutcome outcome = file.AppendRecord(kSecond);
-    ASSERT_TRUE(otherSaved) << row.behaviour;
-    EXPECT_EQ(outcome.status, SaveStatus::WriteFailed) << row.behaviour;
-    EXPECT_EQ(outcome.error, row.expected) << row.behaviour;
-    EXPECT_EQ(readBytes(path_), recordBytes(kFirst) + recordBytes(kOther)) << row.behaviour;
-    expectNothingOpen(row.behaviour);
-  }
-}
-
-TEST_F(RecordFileFaultTest, ANewFileNeedsItsFolderSynced) {
-  const struct {
-    const char* behaviour;
-    Call call;
-    int nth;
-    int error;
-    SaveStatus expected;
-  } rows[] = {
-      {"folder cannot be opened", Call::Open, 2, EACCES, SaveStatus::WriteFailed},
-      {"folder sync fails", Call::Fsync, 2, EIO, SaveStatus::WriteFailed},
-      {"file system cannot sync folders", Call::Fsync, 2, EINVAL, SaveStatus::Saved},
-  };
-  for (const auto& row : rows) {
-    std::filesystem::remove(path_);
-    FaultyFileSystem disk;
-    disk.fail(row.call, row.nth, row.error);
-    RecordFile file(path_, disk);
-    EXPECT_EQ(file.AppendRecord(kSecond).status, row.expected) << row.behaviour;
-    EXPECT_EQ(readBytes(path_), row.expected == SaveStatus::Saved ? recordBytes(kSecond) : "")
+    const SaveOutcome outcome = RecordFile(path_, disk).AppendRecord(kSecond);
+    EXPECT_EQ(otherSaved, row.anotherAppends) << row.behaviour;
+    EXPECT_EQ(outcome.status, row.expected == 0 ? SaveStatus::Saved : SaveStatus::WriteFailed)
         << row.behaviour;
+    EXPECT_EQ(outcome.error, row.expected) << row.behaviour;
+    EXPECT_EQ(readBytes(path_), row.after) << row.behaviour;
     expectNothingOpen(row.behaviour);
   }
   // A file that already holds records was synced into its folder before.
   FaultyFileSystem disk;
-  RecordFile file(path_, disk);
-  ASSERT_EQ(file.AppendRecord(kFirst).status, SaveStatus::Saved);
+  ASSERT_EQ(RecordFile(path_, disk).AppendRecord(kFirst).status, SaveStatus::Saved);
   EXPECT_EQ(disk.count(Call::Fsync), 1);
 }
 
