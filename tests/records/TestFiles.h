@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -54,17 +55,16 @@ inline void writeBytes(const std::string& path, std::string_view bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+inline std::array<const std::u16string*, 5> fieldsOf(const StudentRecord& record) {
+  return {&record.matricula, &record.nombre, &record.direccion, &record.telefono, &record.status};
+}
+
 // The five lines of a record whose fields are plain ASCII, written out by hand, as the file holds
 // them: each field between double quotes, ending in CR LF.
 inline std::string recordBytes(const StudentRecord& record) {
   std::string bytes;
-  for (const std::u16string* field :
-       {&record.matricula, &record.nombre, &record.direccion, &record.telefono, &record.status}) {
-    bytes += '"';
-    for (const char16_t c : *field) {
-      bytes += static_cast<char>(c);
-    }
-    bytes += "\"\r\n";
+  for (const std::u16string* field : fieldsOf(record)) {
+    bytes += '"' + std::string(field->begin(), field->end()) + "\"\r\n";
   }
   return bytes;
 }
@@ -73,23 +73,17 @@ inline std::string recordBytes(const StudentRecord& record) {
 // short, then empty fields, as a save completes a record torn by a crash. A record mixed from two
 // records is never so.
 inline bool cutFrom(const StudentRecord& found, const StudentRecord& whole) {
-  const std::array<const std::u16string*, 5> got = {
-      &found.matricula, &found.nombre, &found.direccion, &found.telefono, &found.status};
-  const std::array<const std::u16string*, 5> want = {
-      &whole.matricula, &whole.nombre, &whole.direccion, &whole.telefono, &whole.status};
+  const auto got = fieldsOf(found);
+  const auto want = fieldsOf(whole);
   std::size_t field = 0;
   while (field < got.size() && *got[field] == *want[field]) {
     ++field;
   }
-  if (field < got.size() && want[field]->substr(0, got[field]->size()) != *got[field]) {
+  if (field < got.size() && !want[field]->starts_with(*got[field])) {
     return false;
   }
-  for (++field; field < got.size(); ++field) {
-    if (!got[field]->empty()) {
-      return false;
-    }
-  }
-  return true;
+  return std::all_of(got.begin() + std::min(field + 1, got.size()), got.end(),
+                     [](const std::u16string* rest) { return rest->empty(); });
 }
 
 // A record as read back: its five fields' bytes turned into text.
