@@ -267,7 +267,7 @@ TEST_F(RecordFileFaultTest, ACrashAfterAnyPrefixOfTheWriteLosesNoConfirmedRecord
       prepare(row.before);
       {
         FaultyFileSystem dying;
-        dying.crashInWrite(1, k);
+        dying.crashInFirstWrite(k);
         RecordFile crashed(path_, dying);
         EXPECT_EQ(crashed.AppendRecord(kNew).status, SaveStatus::WriteFailed) << context;
       }
