@@ -28,14 +28,7 @@
 namespace records {
 namespace {
 
-using testing::Call;
-using testing::exitCodeOf;
-using testing::FaultyFileSystem;
-using testing::readBytes;
-using testing::recordBytes;
-using testing::startChild;
-using testing::TempFolder;
-using testing::writeBytes;
+using namespace testing;
 
 // Fields of different lengths, so that a torn or interleaved write would show.
 StudentRecord recordOf(int process, int index) {
@@ -138,7 +131,7 @@ TEST(ConcurrentAppend, EightProcessesAppendingAtOnceLoseAndTearNothing) {
   }
 
   const std::string bytes = readBytes(path);
-  const auto records = testing::ReferenceReader(bytes).records();
+  const auto records = ReferenceReader(bytes).records();
   ASSERT_EQ(records.size(), static_cast<std::size_t>(saved));
   EXPECT_EQ(records.back().end, bytes.size());
   std::vector<int> next(kProcesses, 0);
@@ -146,7 +139,7 @@ TEST(ConcurrentAppend, EightProcessesAppendingAtOnceLoseAndTearNothing) {
     const auto [process, index] = idOf(record.fields[0]);
     ASSERT_TRUE(process >= 0 && process < kProcesses) << record.fields[0];
     ASSERT_GE(index, next[process]);
-    ASSERT_EQ(testing::recordFrom(record.fields), recordOf(process, index));
+    ASSERT_EQ(recordFrom(record.fields), recordOf(process, index));
     next[process] = index + 1;
   }
 }
@@ -244,7 +237,7 @@ TEST(SaveLock, ALockHeldLongerThanTheWaitFailsTheSaveCleanly) {
   EXPECT_EQ(outcome.status, SaveStatus::WriteFailed);
   EXPECT_EQ(errorReason(outcome.error), u"otro programa tiene el archivo en uso");
   EXPECT_EQ(readBytes(path), recordBytes(kFirst));
-  EXPECT_TRUE(testing::descriptorsOn(path).empty());
+  EXPECT_TRUE(descriptorsOn(path).empty());
 
   kill(holder, SIGKILL);
   exitCodeOf(holder);
@@ -296,19 +289,19 @@ TEST(KilledSaves, EveryConfirmedRecordSurvivesRandomKills) {
   EXPECT_EQ(lookUp(path, last.matricula), last);
 
   const std::string bytes = readBytes(path);
-  const auto records = testing::ReferenceReader(bytes).records();
+  const auto records = ReferenceReader(bytes).records();
   EXPECT_EQ(records.back().end, bytes.size());
   std::map<std::u16string, StudentRecord> inFile;
   int torn = 0;
   for (const auto& record : records) {
-    const StudentRecord found = testing::recordFrom(record.fields);
+    const StudentRecord found = recordFrom(record.fields);
     inFile.emplace(found.matricula, found);
     const auto [process, index] = idOf(record.fields[0]);
     // A kill that tore the record inside its matricula left nothing else of it.
     const StudentRecord saved = found == last ? last
                                 : process < 0 ? StudentRecord{found.matricula, u"", u"", u"", u""}
                                               : recordOf(process, index);
-    ASSERT_TRUE(testing::cutFrom(found, saved)) << record.fields[0];
+    ASSERT_TRUE(cutFrom(found, saved)) << record.fields[0];
     torn += found == saved ? 0 : 1;
   }
   for (const StudentRecord& record : confirmed) {

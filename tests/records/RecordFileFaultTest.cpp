@@ -30,16 +30,7 @@
 namespace records {
 namespace {
 
-using testing::Call;
-using testing::cutFrom;
-using testing::descriptorsOn;
-using testing::FaultyFileSystem;
-using testing::fdInfo;
-using testing::Persistence;
-using testing::readBytes;
-using testing::recordBytes;
-using testing::TempFolder;
-using testing::writeBytes;
+using namespace testing;
 
 const StudentRecord kFirst{u"A-102", u"Zuz Uzaro", u"Calle 5, No. 12", u"555-0101", u"activo"};
 const StudentRecord kSecond{u"B-7", u"Ana", u"Sur 1", u"555-0202", u"baja"};
@@ -279,11 +270,11 @@ TEST_F(RecordFileFaultTest, ACrashAfterAnyPrefixOfTheWriteLosesNoConfirmedRecord
       EXPECT_EQ(lookUp(kOther), kOther) << context;
       // Every record in the file is one that was saved, or what a cut left of one.
       const std::string bytes = readBytes(path_);
-      auto records = testing::ReferenceReader(bytes).records();
+      auto records = ReferenceReader(bytes).records();
       ASSERT_FALSE(records.empty()) << context;
       EXPECT_EQ(records.back().end, bytes.size()) << context;
       for (const auto& read : records) {
-        const StudentRecord found = testing::recordFrom(read.fields);
+        const StudentRecord found = recordFrom(read.fields);
         const bool known = found == kFirst || found == kSecond || found == kThird ||
                            found == kOther || cutFrom(found, kNew) || cutFrom(found, kTornRecord);
         EXPECT_TRUE(known) << context << ": " << bytes;
@@ -404,7 +395,7 @@ TEST_F(RecordFileFaultTest, AFifoWithAReaderReceivesNothing) {
 TEST_F(RecordFileFaultTest, AFileSizeLimitFailsTheSaveAndTheProgramLives) {
   writeBytes(path_, kThreeRecords);
   for (const rlim_t room : {rlim_t{0}, rlim_t{30}}) {
-    const int status = testing::runChild([&] {
+    const int status = runChild([&] {
       std::signal(SIGXFSZ, SIG_DFL);  // as a program starts
       surviveFileSizeLimit();
       const rlimit limit{kThreeRecords.size() + room, RLIM_INFINITY};
@@ -435,7 +426,7 @@ TEST_F(RecordFileFaultTest, WhatPermissionsForbidFailsAndChangesNothing) {
     prepare(row.file);
     ASSERT_TRUE(!row.file || chmod(path_.c_str(), row.fileMode) == 0);
     ASSERT_EQ(chmod(folder_.path().c_str(), row.folderMode), 0);
-    const int status = testing::runChild(
+    const int status = runChild(
         [&] {
           RecordFile file(path_);
           const FindOutcome found = file.FindRecord(kFirst.matricula);
@@ -446,7 +437,7 @@ TEST_F(RecordFileFaultTest, WhatPermissionsForbidFailsAndChangesNothing) {
           const bool saveFailed = saved.status == SaveStatus::WriteFailed && saved.error == EACCES;
           return findRight && saveFailed ? 0 : 1;
         },
-        testing::As::Unprivileged);
+        As::Unprivileged);
     EXPECT_EQ(status, 0) << row.behaviour;
     ASSERT_EQ(chmod(folder_.path().c_str(), 0755), 0);
     EXPECT_EQ(std::filesystem::exists(path_), row.file.has_value()) << row.behaviour;

@@ -17,11 +17,7 @@
 namespace records {
 namespace {
 
-using testing::descriptorsOn;
-using testing::fdInfo;
-using testing::readBytes;
-using testing::TempFolder;
-using testing::writeBytes;
+using namespace testing;
 
 const StudentRecord kExample{u"A-102", u"Zuz Uzaro", u"Calle 5, No. 12", u"555-0101", u"activo"};
 
@@ -143,14 +139,13 @@ bool lockedByAnotherOpen(const std::string& path) {
 // file's lock from the reading of the tail until the record is synced.
 TEST_F(RecordFileTest, TheSaveHoldsOneLockedAppendingDescriptorFromTailCheckToSync) {
   writeBytes(path_, "\"T-1\"\r\n");
-  testing::FaultyFileSystem watcher;
+  FaultyFileSystem watcher;
   RecordFile watched(path_, watcher);
   std::vector<std::size_t> open;
   long long flags = 0;
   std::vector<bool> locked;
-  watcher.onCall = [&](testing::Call call) {
-    if (call == testing::Call::Read || call == testing::Call::Write ||
-        call == testing::Call::Fsync) {
+  watcher.onCall = [&](Call call) {
+    if (call == Call::Read || call == Call::Write || call == Call::Fsync) {
       const std::vector<int> descriptors = descriptorsOn(path_);
       open.push_back(descriptors.size());
       flags = descriptors.empty() ? 0 : fdInfo(descriptors.front(), "flags", 8);
@@ -194,7 +189,7 @@ TEST_F(RecordFileTest, ASaveCompletesATornLastRecordAndStaysInStep) {
       {"between CR and LF", "\"T-1\"\r\n\"Tomas\"\r", {u"T-1", u"Tomas", u"", u"", u""}},
   };
   for (const auto& row : rows) {
-    const std::string before = testing::recordBytes(kExample) + row.tail;
+    const std::string before = recordBytes(kExample) + row.tail;
     writeBytes(path_, before);
     RecordFile file(path_);
     const SaveOutcome saved = file.AppendRecord(kNew);
@@ -210,7 +205,7 @@ TEST_F(RecordFileTest, ASaveCompletesATornLastRecordAndStaysInStep) {
     // The file now ends on a record boundary: the next save adds its record alone.
     const SaveOutcome again = file.AppendRecord(kNew);
     EXPECT_EQ(again.repair, TailRepair::None) << row.behaviour;
-    EXPECT_EQ(readBytes(path_), after + testing::recordBytes(kNew)) << row.behaviour;
+    EXPECT_EQ(readBytes(path_), after + recordBytes(kNew)) << row.behaviour;
   }
 }
 
