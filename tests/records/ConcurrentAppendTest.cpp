@@ -108,6 +108,7 @@ TEST(ConcurrentAppend, EightProcessesAppendingAtOnceLoseAndTearNothing) {
   TempFolder folder;
   const std::string path = folder.file("archivo.txt");
   std::vector<pid_t> children;
+  children.reserve(kProcesses);
   for (int process = 0; process < kProcesses; ++process) {
     children.push_back(startChild([&] {
       RecordFile file(path);
