@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstddef>
 #include <functional>
+#include <numeric>
+#include <optional>
 #include <set>
 
 #include "FileSystem.h"
@@ -28,9 +30,7 @@ enum class Persistence {
 class FaultyFileSystem final : public FileSystem {
  public:
   // Fails the `nth` call (from 1) to `call` with `error`.
-  void fail(Call call, int nth, int error, Persistence persistence = Persistence::Once) {
-    fault_ = {call, true, nth, error, persistence};
-  }
+  void fail(Call call, int nth, int error) { fault_ = {call, true, nth, error, Persistence::Once}; }
   // Counts every kind of call from 0 again and fails the `k`-th one from now on.
   void failCall(int k, int error, Persistence persistence) {
     counts_ = {};
@@ -39,24 +39,21 @@ class FaultyFileSystem final : public FileSystem {
     onlyReadOnlyCloses_ = true;
     fault_ = {Call::Open, false, k, error, persistence};
   }
-  // The `nth` write lands only its first `keep` bytes (half of them by default).
-  void shortenWrite(int nth, std::size_t keep = kHalf) {
-    shortWrite_ = nth;
-    keep_ = keep;
-  }
-  // The `nth` write lands only its first `keep` bytes, and then the program "crashes": every later
+  // The `nth` write lands only half its bytes.
+  void shortenWrite(int nth) { shortWrite_ = nth; }
+  // The first write lands only its first `keep` bytes, and then the program "crashes": every later
   // call fails, so nothing it would do to clean up reaches the file.
-  void crashInWrite(int nth, std::size_t keep) {
-    shortenWrite(nth, keep);
-    crashes_ = true;
+  void crashInFirstWrite(std::size_t keep) {
+    shortWrite_ = 1;
+    crashKeeps_ = keep;
   }
   // Runs before every call.
   std::function<void(Call)> onCall;
 
   int count(Call call) const { return counts_[index(call)]; }
   int calls() const { return calls_; }
-  int injected() const { return total(injected_); }
-  const std::array<int, kCallKinds>& injectedByCall() const { return injected_; }
+  int injected(Call call) const { return injected_[index(call)]; }
+  int injected() const { return std::accumulate(injected_.begin(), injected_.end(), 0); }
   // True when every injected failure was the close of a descriptor opened for reading only (a
   // folder's, or the file's in a lookup), which cannot lose data; also when none was injected.
   bool onlyReadOnlyClosesFailed() const { return onlyReadOnlyCloses_; }
@@ -79,10 +76,11 @@ class FaultyFileSystem final : public FileSystem {
       return -1;
     }
     if (this->count(Call::Write) == shortWrite_) {
-      if (crashes_) {
+      if (crashKeeps_) {
         fault_ = {Call::Open, false, calls_ + 1, EIO, Persistence::FromThenOn};
+        return real_.write(fd, buffer, std::min(count, *crashKeeps_));
       }
-      return real_.write(fd, buffer, keep_ == kHalf ? count / 2 : std::min(count, keep_));
+      return real_.write(fd, buffer, count / 2);
     }
     return real_.write(fd, buffer, count);
   }
@@ -110,8 +108,6 @@ class FaultyFileSystem final : public FileSystem {
   int lock(int fd) override { return fails(Call::Lock) ? -1 : real_.lock(fd); }
 
  private:
-  static constexpr std::size_t kHalf = static_cast<std::size_t>(-1);
-
   struct Fault {
     Call call = Call::Open;
     bool ofOneKind = false;  // counts calls to `call` only, otherwise calls of every kind
@@ -121,13 +117,6 @@ class FaultyFileSystem final : public FileSystem {
   };
 
   static std::size_t index(Call call) { return static_cast<std::size_t>(call); }
-  static int total(const std::array<int, kCallKinds>& counts) {
-    int sum = 0;
-    for (const int count : counts) {
-      sum += count;
-    }
-    return sum;
-  }
 
   // Counts the call; true, with errno set, when it is to fail.
   bool fails(Call call, bool closingReadOnly = false) {
@@ -158,8 +147,7 @@ class FaultyFileSystem final : public FileSystem {
   bool onlyReadOnlyCloses_ = true;
   std::set<int> readOnly_;  // descriptors opened for reading only
   int shortWrite_ = 0;
-  std::size_t keep_ = kHalf;
-  bool crashes_ = false;
+  std::optional<std::size_t> crashKeeps_;
 };
 
 }  // namespace records::testing

@@ -3,7 +3,7 @@
 // 2, ... the k-th call fails, once or from then on, until the operation completes without reaching
 // k) and check the same promises each time: no success is reported that did not happen, the file
 // holds exactly the bytes it should, never a record mixed from two, and no descriptor is left
-// behind. The totals of injected failures are printed when each table ends.
+// behind.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -14,11 +14,9 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -32,18 +30,7 @@
 namespace records {
 namespace {
 
-using testing::Call;
-using testing::cutFrom;
-using testing::descriptorsOn;
-using testing::FaultyFileSystem;
-using testing::fdInfo;
-using testing::kCallKinds;
-using testing::Persistence;
-using testing::readBytes;
-using testing::recordBytes;
-using testing::runUnprivileged;
-using testing::TempFolder;
-using testing::writeBytes;
+using namespace testing;
 
 const StudentRecord kFirst{u"A-102", u"Zuz Uzaro", u"Calle 5, No. 12", u"555-0101", u"activo"};
 const StudentRecord kSecond{u"B-7", u"Ana", u"Sur 1", u"555-0202", u"baja"};
@@ -73,40 +60,6 @@ std::string describe(const char* row, const Failure& failure, int k) {
          std::strerror(failure.error) + ", call " + std::to_string(k);
 }
 
-// The failures injected over one table, printed when it ends.
-struct Tally {
-  int runs = 0;
-  int recordsKept = 0;  // failed saves whose record the failing disk would not let be cut back
-  std::array<int, kCallKinds> byCall{};
-
-  void add(const FaultyFileSystem& disk) {
-    ++runs;
-    for (std::size_t kind = 0; kind < kCallKinds; ++kind) {
-      byCall[kind] += disk.injectedByCall()[kind];
-    }
-  }
-
-  void print(const char* what) const {
-    static constexpr std::array<const char*, kCallKinds> kNames = {
-        "open", "read", "write", "lseek", "fsync", "fstat", "ftruncate", "close", "lock"};
-    int total = 0;
-    std::string kinds;
-    for (std::size_t kind = 0; kind < kCallKinds; ++kind) {
-      total += byCall[kind];
-      if (byCall[kind] > 0) {
-        kinds += std::string(kinds.empty() ? "" : ", ") + kNames[kind] + " " +
-                 std::to_string(byCall[kind]);
-      }
-    }
-    std::printf("%s: %d runs with an injected failure, %d failures injected (%s)\n", what, runs,
-                total, kinds.c_str());
-    if (recordsKept > 0) {
-      std::printf("%s: %d failed saves kept their whole record on a disk failing from then on\n",
-                  what, recordsKept);
-    }
-  }
-};
-
 enum class Before { NothingOpen, FoundRecordOpen, SavedOnce };
 
 class RecordFileFaultTest : public ::testing::Test {
@@ -126,6 +79,18 @@ class RecordFileFaultTest : public ::testing::Test {
     EXPECT_TRUE(descriptorsOn(path_).empty()) << context;
     EXPECT_TRUE(descriptorsOn(folder_.path()).empty()) << context;
   }
+  // What this program did with the file before the operation under test.
+  bool begin(RecordFile& file, Before before) const {
+    switch (before) {
+      case Before::NothingOpen:
+        return true;
+      case Before::FoundRecordOpen:
+        return file.FindRecord(kSecond.matricula).status == FindStatus::Found;
+      case Before::SavedOnce:
+        return file.AppendRecord(kOther).status == SaveStatus::Saved;
+    }
+    return false;
+  }
   StudentRecord lookUp(const StudentRecord& wanted) const {
     RecordFile file(path_);
     const FindOutcome found = file.FindRecord(wanted.matricula);
@@ -133,201 +98,143 @@ class RecordFileFaultTest : public ::testing::Test {
   }
 };
 
-// A table of rows run under injected failures; the table's totals are printed when it ends.
-template <class Row>
-class InjectionTest : public RecordFileFaultTest, public ::testing::WithParamInterface<Row> {
- public:
-  static void TearDownTestSuite() { tally_.print(Row::kOperation); }
-
- protected:
-  static inline Tally tally_;
-};
-
-// --- Every call of a save ----------------------------------------------------------------------
-
-struct SaveRow {
-  static constexpr const char* kOperation = "save";
-  const char* name;
-  std::optional<std::string> fileBefore;
-  Before before;
-  std::string completion;  // what the save adds before its record to end a torn one
-};
-
-void PrintTo(const SaveRow& row, std::ostream* os) {
-  *os << row.name;
-}
-
-using SaveFaultTest = InjectionTest<SaveRow>;
+// --- Every call of a save and of a lookup -----------------------------------------------------
 
 // A full disk stays full, and a dying one keeps failing; EIO once is a passing fault.
-constexpr std::array<Failure, 4> kSaveFailures = {{{Persistence::Once, EIO},
-                                                   {Persistence::Once, ENOSPC},
-                                                   {Persistence::FromThenOn, ENOSPC},
-                                                   {Persistence::FromThenOn, EIO}}};
-
-TEST_P(SaveFaultTest, NoFalseSuccessNoChangedBytesNoLeakedDescriptor) {
-  const SaveRow& row = GetParam();
-  for (const Failure& failure : kSaveFailures) {
-    for (int k = 1;; ++k) {
-      ASSERT_LT(k, kMostCalls);
-      const std::string context = describe(row.name, failure, k);
-      prepare(row.fileBefore);
-      FaultyFileSystem disk;
-      RecordFile file(path_, disk);
-      if (row.before == Before::FoundRecordOpen) {
-        ASSERT_EQ(file.FindRecord(kSecond.matricula).status, FindStatus::Found);
-      } else if (row.before == Before::SavedOnce) {
-        ASSERT_EQ(file.AppendRecord(kOther).status, SaveStatus::Saved);
-      }
-      const std::string before = readBytes(path_);
-      const std::string saved = before + row.completion + recordBytes(kNew);
-      disk.failCall(k, failure.error, failure.persistence);
-      const SaveOutcome outcome = file.AppendRecord(kNew);
-      const std::string after = readBytes(path_);
-      expectNothingOpen(context);
-      if (disk.calls() < k) {
-        // The save ran to its end without meeting the failure.
-        EXPECT_EQ(outcome.status, SaveStatus::Saved) << context;
-        EXPECT_EQ(after, saved) << context;
-        break;
-      }
-      tally_.add(disk);
-      if (outcome.status == SaveStatus::Saved) {
-        // Only a failing close of a descriptor that was never written may pass unnoticed, or a
-        // passing failure to recognise the file, which costs no more than reading it whole.
-        const auto& byCall = disk.injectedByCall();
-        const bool recognising = failure.persistence == Persistence::Once &&
-                                 byCall[static_cast<std::size_t>(Call::Read)] +
-                                         byCall[static_cast<std::size_t>(Call::Lseek)] ==
-                                     1;
-        EXPECT_TRUE(disk.onlyReadOnlyClosesFailed() || recognising) << context;
-        EXPECT_EQ(after, saved) << context;
-        continue;
-      }
-      EXPECT_EQ(outcome.status, SaveStatus::WriteFailed) << context;
-      EXPECT_EQ(outcome.error, failure.error) << context;
-      if (failure.persistence == Persistence::Once) {
-        EXPECT_EQ(after, before) << context;
-      } else {
+TEST_F(RecordFileFaultTest, EverySaveCallFailingReportsNoFalseSuccessAndChangesNoBytes) {
+  const struct {
+    const char* name;
+    std::optional<std::string> fileBefore;
+    Before before;
+    std::string completion;  // what the save adds before its record to end a torn one
+  } rows[] = {
+      {"appends to a file of records", kThreeRecords, Before::NothingOpen, ""},
+      {"creates the file", std::nullopt, Before::NothingOpen, ""},
+      {"appends to an empty file", std::string(), Before::NothingOpen, ""},
+      {"closes a found record first", kThreeRecords, Before::FoundRecordOpen, ""},
+      {"completes a torn record", kTornTail, Before::NothingOpen, kTornCompletion},
+      {"appends again reading only the new end", kThreeRecords, Before::SavedOnce, ""},
+  };
+  const Failure failures[] = {{Persistence::Once, EIO},
+                              {Persistence::Once, ENOSPC},
+                              {Persistence::FromThenOn, ENOSPC},
+                              {Persistence::FromThenOn, EIO}};
+  for (const auto& row : rows) {
+    for (const Failure& failure : failures) {
+      for (int k = 1;; ++k) {
+        ASSERT_LT(k, kMostCalls);
+        const std::string context = describe(row.name, failure, k);
+        prepare(row.fileBefore);
+        FaultyFileSystem disk;
+        RecordFile file(path_, disk);
+        ASSERT_TRUE(begin(file, row.before)) << context;
+        const std::string before = readBytes(path_);
+        const std::string saved = before + row.completion + recordBytes(kNew);
+        disk.failCall(k, failure.error, failure.persistence);
+        const SaveOutcome outcome = file.AppendRecord(kNew);
+        const std::string after = readBytes(path_);
+        expectNothingOpen(context);
+        if (disk.calls() < k) {
+          // The save ran to its end without meeting the failure.
+          EXPECT_EQ(outcome.status, SaveStatus::Saved) << context;
+          EXPECT_EQ(after, saved) << context;
+          break;
+        }
+        if (outcome.status == SaveStatus::Saved) {
+          // Only a failing close of a descriptor that was never written may pass unnoticed, or a
+          // passing failure to recognise the file, which costs no more than reading it whole.
+          const bool recognising = failure.persistence == Persistence::Once &&
+                                   disk.injected(Call::Read) + disk.injected(Call::Lseek) == 1;
+          EXPECT_TRUE(disk.onlyReadOnlyClosesFailed() || recognising) << context;
+          EXPECT_EQ(after, saved) << context;
+          continue;
+        }
+        EXPECT_EQ(outcome.status, SaveStatus::WriteFailed) << context;
+        EXPECT_EQ(outcome.error, failure.error) << context;
         // Once the record is written, a disk that fails every later call also refuses to cut it
         // back; then the completion and the whole record stay, never a part of them.
-        EXPECT_TRUE(after == before || after == saved) << context;
-        tally_.recordsKept += after == before ? 0 : 1;
+        const bool persistent = failure.persistence == Persistence::FromThenOn;
+        EXPECT_TRUE(after == before || (persistent && after == saved)) << context;
       }
     }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    EverySaveCall, SaveFaultTest,
-    ::testing::Values(
-        SaveRow{"appends_to_a_file_of_records", kThreeRecords, Before::NothingOpen, ""},
-        SaveRow{"creates_the_file", std::nullopt, Before::NothingOpen, ""},
-        SaveRow{"appends_to_an_empty_file", std::string(), Before::NothingOpen, ""},
-        SaveRow{"closes_a_found_record_first", kThreeRecords, Before::FoundRecordOpen, ""},
-        SaveRow{"completes_a_torn_record", kTornTail, Before::NothingOpen, kTornCompletion},
-        SaveRow{"appends_again_reading_only_the_new_end", kThreeRecords, Before::SavedOnce, ""}),
-    [](const auto& test) { return std::string(test.param.name); });
-
-// --- Every call of a lookup --------------------------------------------------------------------
-
-struct LookupRow {
-  static constexpr const char* kOperation = "lookup";
-  const char* name;
-  std::optional<std::string> file;
-  std::u16string matricula;
-  Before before;
-  std::optional<StudentRecord> expected;
-};
-
-void PrintTo(const LookupRow& row, std::ostream* os) {
-  *os << row.name;
-}
-
-using LookupFaultTest = InjectionTest<LookupRow>;
 
 // An interrupted read is retried, so EINTR is injected once only: from then on it would never end,
 // which no real disk does.
-constexpr std::array<Failure, 3> kLookupFailures = {
-    {{Persistence::Once, EIO}, {Persistence::Once, EINTR}, {Persistence::FromThenOn, EIO}}};
-
-// A failure the lookup may rightly absorb: a failing close of a handle it only read, or an
-// interrupted read, which it repeats.
-bool absorbable(const FaultyFileSystem& disk, int error) {
-  const int reads = disk.injectedByCall()[static_cast<std::size_t>(Call::Read)];
-  return disk.onlyReadOnlyClosesFailed() || (error == EINTR && reads == disk.injected());
-}
-
-TEST_P(LookupFaultTest, FoundOnlyIfReallyFoundAndNoLeakedDescriptor) {
-  const LookupRow& row = GetParam();
-  const std::string bytes = row.file.value_or("");
-  const long long endOfExpected =
-      row.expected ? static_cast<long long>(bytes.find(recordBytes(*row.expected)) +
-                                            recordBytes(*row.expected).size())
-                   : -1;
-  for (const Failure& failure : kLookupFailures) {
-    for (int k = 1;; ++k) {
-      ASSERT_LT(k, kMostCalls);
-      const std::string context = describe(row.name, failure, k);
-      prepare(row.file);
-      FaultyFileSystem disk;
-      RecordFile file(path_, disk);
-      if (row.before == Before::FoundRecordOpen) {
-        ASSERT_EQ(file.FindRecord(kSecond.matricula).status, FindStatus::Found);
-      }
-      disk.failCall(k, failure.error, failure.persistence);
-      const FindOutcome outcome = file.FindRecord(row.matricula);
-      const bool reached = disk.calls() >= k;
-      if (reached) {
-        tally_.add(disk);
-      }
-      const std::vector<int> open = descriptorsOn(path_);
-      switch (outcome.status) {
-        case FindStatus::Found:
-          ASSERT_TRUE(row.expected.has_value()) << context;
-          EXPECT_EQ(outcome.record, *row.expected) << context;
-          ASSERT_EQ(open.size(), 1U) << context;
-          EXPECT_EQ(fdInfo(open.front(), "pos", 10), endOfExpected) << context;
-          EXPECT_TRUE(!reached || absorbable(disk, failure.error)) << context;
+TEST_F(RecordFileFaultTest, EveryLookupCallFailingFindsOnlyWhatIsReallyThere) {
+  const struct {
+    const char* name;
+    std::optional<std::string> file;
+    std::u16string matricula;
+    Before before;
+    std::optional<StudentRecord> expected;
+  } rows[] = {
+      {"finds the last record", kThreeRecords, kThird.matricula, Before::NothingOpen, kThird},
+      {"finds the first record", kThreeRecords, kFirst.matricula, Before::NothingOpen, kFirst},
+      {"misses", kThreeRecords, u"Z-0", Before::NothingOpen, std::nullopt},
+      {"misses a key the file cannot hold", kThreeRecords, u"\u4E00", Before::NothingOpen,
+       std::nullopt},
+      {"closes a found record first", kThreeRecords, kThird.matricula, Before::FoundRecordOpen,
+       kThird},
+      {"finds nothing without a file", std::nullopt, kFirst.matricula, Before::NothingOpen,
+       std::nullopt},
+  };
+  const Failure failures[] = {
+      {Persistence::Once, EIO}, {Persistence::Once, EINTR}, {Persistence::FromThenOn, EIO}};
+  for (const auto& row : rows) {
+    const std::string bytes = row.file.value_or("");
+    const long long endOfExpected =
+        row.expected ? static_cast<long long>(bytes.find(recordBytes(*row.expected)) +
+                                              recordBytes(*row.expected).size())
+                     : -1;
+    for (const Failure& failure : failures) {
+      for (int k = 1;; ++k) {
+        ASSERT_LT(k, kMostCalls);
+        const std::string context = describe(row.name, failure, k);
+        prepare(row.file);
+        FaultyFileSystem disk;
+        RecordFile file(path_, disk);
+        ASSERT_TRUE(begin(file, row.before)) << context;
+        disk.failCall(k, failure.error, failure.persistence);
+        const FindOutcome outcome = file.FindRecord(row.matricula);
+        const bool reached = disk.calls() >= k;
+        // A failure the lookup may rightly absorb: a failing close of a handle it only read, or
+        // an interrupted read, which it repeats.
+        const bool absorbable =
+            !reached || disk.onlyReadOnlyClosesFailed() ||
+            (failure.error == EINTR && disk.injected(Call::Read) == disk.injected());
+        const std::vector<int> open = descriptorsOn(path_);
+        switch (outcome.status) {
+          case FindStatus::Found:
+            ASSERT_TRUE(row.expected.has_value()) << context;
+            EXPECT_EQ(outcome.record, *row.expected) << context;
+            ASSERT_EQ(open.size(), 1U) << context;
+            EXPECT_EQ(fdInfo(open.front(), "pos", 10), endOfExpected) << context;
+            EXPECT_TRUE(absorbable) << context;
+            break;
+          case FindStatus::NotFound:
+            // A failure is never taken for "no such record".
+            EXPECT_FALSE(row.expected.has_value()) << context;
+            EXPECT_TRUE(absorbable) << context;
+            break;
+          case FindStatus::ReadFailed:
+            EXPECT_TRUE(reached) << context;
+            EXPECT_EQ(outcome.error, failure.error) << context;
+            break;
+        }
+        EXPECT_TRUE(outcome.status == FindStatus::Found || open.empty()) << context;
+        file.CloseRecordFile();
+        expectNothingOpen(context);
+        EXPECT_EQ(std::filesystem::exists(path_), row.file.has_value()) << context;
+        EXPECT_EQ(readBytes(path_), bytes) << context;
+        if (!reached) {
           break;
-        case FindStatus::NotFound:
-          // A failure is never taken for "no such record".
-          EXPECT_FALSE(row.expected.has_value()) << context;
-          EXPECT_TRUE(!reached || absorbable(disk, failure.error)) << context;
-          break;
-        case FindStatus::ReadFailed:
-          EXPECT_TRUE(reached) << context;
-          EXPECT_EQ(outcome.error, failure.error) << context;
-          break;
-      }
-      if (outcome.status != FindStatus::Found) {
-        EXPECT_TRUE(open.empty()) << context;
-      }
-      file.CloseRecordFile();
-      expectNothingOpen(context);
-      EXPECT_EQ(std::filesystem::exists(path_), row.file.has_value()) << context;
-      EXPECT_EQ(readBytes(path_), bytes) << context;
-      if (!reached) {
-        break;
+        }
       }
     }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    EveryLookupCall, LookupFaultTest,
-    ::testing::Values(LookupRow{"finds_the_last_record", kThreeRecords, kThird.matricula,
-                                Before::NothingOpen, kThird},
-                      LookupRow{"finds_the_first_record", kThreeRecords, kFirst.matricula,
-                                Before::NothingOpen, kFirst},
-                      LookupRow{"misses", kThreeRecords, u"Z-0", Before::NothingOpen, std::nullopt},
-                      LookupRow{"misses_a_key_the_file_cannot_hold", kThreeRecords, u"\u4E00",
-                                Before::NothingOpen, std::nullopt},
-                      LookupRow{"closes_a_found_record_first", kThreeRecords, kThird.matricula,
-                                Before::FoundRecordOpen, kThird},
-                      LookupRow{"finds_nothing_without_a_file", std::nullopt, kFirst.matricula,
-                                Before::NothingOpen, std::nullopt}),
-    [](const auto& test) { return std::string(test.param.name); });
 
 // --- A crash in the middle of a save -----------------------------------------------------------
 
@@ -351,7 +258,7 @@ TEST_F(RecordFileFaultTest, ACrashAfterAnyPrefixOfTheWriteLosesNoConfirmedRecord
       prepare(row.before);
       {
         FaultyFileSystem dying;
-        dying.crashInWrite(1, k);
+        dying.crashInFirstWrite(k);
         RecordFile crashed(path_, dying);
         EXPECT_EQ(crashed.AppendRecord(kNew).status, SaveStatus::WriteFailed) << context;
       }
@@ -363,11 +270,11 @@ TEST_F(RecordFileFaultTest, ACrashAfterAnyPrefixOfTheWriteLosesNoConfirmedRecord
       EXPECT_EQ(lookUp(kOther), kOther) << context;
       // Every record in the file is one that was saved, or what a cut left of one.
       const std::string bytes = readBytes(path_);
-      auto records = testing::ReferenceReader(bytes).records();
+      auto records = ReferenceReader(bytes).records();
       ASSERT_FALSE(records.empty()) << context;
       EXPECT_EQ(records.back().end, bytes.size()) << context;
       for (const auto& read : records) {
-        const StudentRecord found = testing::recordFrom(read.fields);
+        const StudentRecord found = recordFrom(read.fields);
         const bool known = found == kFirst || found == kSecond || found == kThird ||
                            found == kOther || cutFrom(found, kNew) || cutFrom(found, kTornRecord);
         EXPECT_TRUE(known) << context << ": " << bytes;
@@ -376,74 +283,58 @@ TEST_F(RecordFileFaultTest, ACrashAfterAnyPrefixOfTheWriteLosesNoConfirmedRecord
   }
 }
 
-// A program that ignores the lock may append its record between the start of this save and its
-// write. A save that then fails takes back only the bytes it wrote, never the other record.
-TEST_F(RecordFileFaultTest, AFailedSaveKeepsARecordAnotherProgramAppendedFirst) {
+// One chosen call fails. A program that ignores the lock may append its record between the start
+// of this save and its write: a save that then fails takes back only the bytes it wrote, never the
+// other record. A new file needs its folder synced too, unless the file system cannot sync one.
+TEST_F(RecordFileFaultTest, OneFailingCallFailsTheSaveAndTakesBackOnlyItsOwnBytes) {
+  const std::string first = recordBytes(kFirst);
+  const std::string both = first + recordBytes(kOther);
   const struct {
     const char* behaviour;
+    std::optional<std::string> before;
     Call call;
     int nth;
     int error;
-    bool shortFirst;
-    int expected;  // the errno the save reports
+    int shortWrite;  // the write that lands only half its bytes; 0 for none
+    bool anotherAppends;
+    int expected;  // the errno the save reports; 0 when it succeeds
+    std::string after;
   } rows[] = {
-      {"write fails", Call::Write, 1, ENOSPC, false, ENOSPC},
-      {"short write, then no space", Call::Write, 2, ENOSPC, true, ENOSPC},
-      {"short write, then the rest written", Call::Fsync, 1, ENOSPC, true, EIO},
-      {"fsync fails", Call::Fsync, 1, EIO, false, EIO},
+      {"write fails", first, Call::Write, 1, ENOSPC, 0, true, ENOSPC, both},
+      {"short write, then no space", first, Call::Write, 2, ENOSPC, 1, true, ENOSPC, both},
+      {"short write, then the rest written", first, Call::Fsync, 1, ENOSPC, 1, true, EIO, both},
+      {"fsync fails", first, Call::Fsync, 1, EIO, 0, true, EIO, both},
+      {"new file's folder cannot be opened", std::nullopt, Call::Open, 2, EACCES, 0, false, EACCES,
+       ""},
+      {"new file's folder sync fails", std::nullopt, Call::Fsync, 2, EIO, 0, false, EIO, ""},
+      {"file system cannot sync folders", std::nullopt, Call::Fsync, 2, EINVAL, 0, false, 0,
+       recordBytes(kSecond)},
   };
   for (const auto& row : rows) {
-    writeBytes(path_, recordBytes(kFirst));
+    prepare(row.before);
     FaultyFileSystem disk;
     disk.fail(row.call, row.nth, row.error);
-    if (row.shortFirst) {
-      disk.shortenWrite(1);
-    }
+    disk.shortenWrite(row.shortWrite);
     bool otherSaved = false;
     disk.onCall = [&](Call call) {
-      if (call == Call::Write && !otherSaved) {
+      if (row.anotherAppends && call == Call::Write && !otherSaved) {
         const int fd = open(path_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
         const std::string other = recordBytes(kOther);
         otherSaved = write(fd, other.data(), other.size()) == static_cast<ssize_t>(other.size());
         close(fd);
       }
     };
-    RecordFile file(path_, disk);
-    const SaveOutcome outcome = file.AppendRecord(kSecond);
-    ASSERT_TRUE(otherSaved) << row.behaviour;
-    EXPECT_EQ(outcome.status, SaveStatus::WriteFailed) << row.behaviour;
-    EXPECT_EQ(outcome.error, row.expected) << row.behaviour;
-    EXPECT_EQ(readBytes(path_), recordBytes(kFirst) + recordBytes(kOther)) << row.behaviour;
-    expectNothingOpen(row.behaviour);
-  }
-}
-
-TEST_F(RecordFileFaultTest, ANewFileNeedsItsFolderSynced) {
-  const struct {
-    const char* behaviour;
-    Call call;
-    int nth;
-    int error;
-    SaveStatus expected;
-  } rows[] = {
-      {"folder cannot be opened", Call::Open, 2, EACCES, SaveStatus::WriteFailed},
-      {"folder sync fails", Call::Fsync, 2, EIO, SaveStatus::WriteFailed},
-      {"file system cannot sync folders", Call::Fsync, 2, EINVAL, SaveStatus::Saved},
-  };
-  for (const auto& row : rows) {
-    std::filesystem::remove(path_);
-    FaultyFileSystem disk;
-    disk.fail(row.call, row.nth, row.error);
-    RecordFile file(path_, disk);
-    EXPECT_EQ(file.AppendRecord(kSecond).status, row.expected) << row.behaviour;
-    EXPECT_EQ(readBytes(path_), row.expected == SaveStatus::Saved ? recordBytes(kSecond) : "")
+    const SaveOutcome outcome = RecordFile(path_, disk).AppendRecord(kSecond);
+    EXPECT_EQ(otherSaved, row.anotherAppends) << row.behaviour;
+    EXPECT_EQ(outcome.status, row.expected == 0 ? SaveStatus::Saved : SaveStatus::WriteFailed)
         << row.behaviour;
+    EXPECT_EQ(outcome.error, row.expected) << row.behaviour;
+    EXPECT_EQ(readBytes(path_), row.after) << row.behaviour;
     expectNothingOpen(row.behaviour);
   }
   // A file that already holds records was synced into its folder before.
   FaultyFileSystem disk;
-  RecordFile file(path_, disk);
-  ASSERT_EQ(file.AppendRecord(kFirst).status, SaveStatus::Saved);
+  ASSERT_EQ(RecordFile(path_, disk).AppendRecord(kFirst).status, SaveStatus::Saved);
   EXPECT_EQ(disk.count(Call::Fsync), 1);
 }
 
@@ -504,55 +395,54 @@ TEST_F(RecordFileFaultTest, AFifoWithAReaderReceivesNothing) {
 TEST_F(RecordFileFaultTest, AFileSizeLimitFailsTheSaveAndTheProgramLives) {
   writeBytes(path_, kThreeRecords);
   for (const rlim_t room : {rlim_t{0}, rlim_t{30}}) {
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    const int status = runChild([&] {
       std::signal(SIGXFSZ, SIG_DFL);  // as a program starts
       surviveFileSizeLimit();
       const rlimit limit{kThreeRecords.size() + room, RLIM_INFINITY};
       if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
-        _exit(2);
+        return 2;
       }
-      RecordFile file(path_);
-      const SaveOutcome outcome = file.AppendRecord(kNew);
-      _exit(outcome.status == SaveStatus::WriteFailed && outcome.error == EFBIG ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status) << ", room " << room;
-    EXPECT_EQ(WEXITSTATUS(status), 0) << room;
+      const SaveOutcome outcome = RecordFile(path_).AppendRecord(kNew);
+      return outcome.status == SaveStatus::WriteFailed && outcome.error == EFBIG ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0) << "a signal killed it if -1; room " << room;
     EXPECT_EQ(readBytes(path_), kThreeRecords) << room;
   }
   EXPECT_EQ(errorReason(EFBIG), u"el archivo es demasiado grande");
 }
 
-TEST_F(RecordFileFaultTest, SaveInAReadOnlyFolderFailsAndCreatesNothing) {
-  // Root ignores permission bits, so the save runs in a child process as the user "nobody".
-  ASSERT_EQ(chmod(folder_.path().c_str(), 0555), 0);
-  const int status = runUnprivileged([this] {
-    RecordFile file(path_);
-    const SaveOutcome outcome = file.AppendRecord(kFirst);
-    return outcome.status == SaveStatus::WriteFailed && outcome.error == EACCES ? 0 : 1;
-  });
-  EXPECT_EQ(status, 0);
-  EXPECT_FALSE(std::filesystem::exists(path_));
-}
-
-TEST_F(RecordFileFaultTest, AnUnreadableFileIsReportedNotTakenForEmpty) {
-  writeBytes(path_, recordBytes(kFirst));
-  ASSERT_EQ(chmod(path_.c_str(), 0), 0);
-  ASSERT_EQ(chmod(folder_.path().c_str(), 0755), 0);
-  const int status = runUnprivileged([this] {
-    RecordFile file(path_);
-    const FindOutcome found = file.FindRecord(u"A-102");
-    const SaveOutcome saved = file.AppendRecord(kSecond);
-    const bool ok = found.status == FindStatus::ReadFailed && found.error == EACCES &&
-                    saved.status == SaveStatus::WriteFailed && saved.error == EACCES;
-    return ok ? 0 : 1;
-  });
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(readBytes(path_), recordBytes(kFirst));
+// Root ignores permission bits, so these saves and lookups run in a child process as "nobody".
+TEST_F(RecordFileFaultTest, WhatPermissionsForbidFailsAndChangesNothing) {
+  const struct {
+    const char* behaviour;
+    std::optional<std::string> file;
+    mode_t fileMode;
+    mode_t folderMode;
+  } rows[] = {
+      {"a read-only folder gets no new file", std::nullopt, 0, 0555},
+      {"an unreadable file is reported, not taken for empty", recordBytes(kFirst), 0, 0755},
+  };
+  for (const auto& row : rows) {
+    prepare(row.file);
+    ASSERT_TRUE(!row.file || chmod(path_.c_str(), row.fileMode) == 0);
+    ASSERT_EQ(chmod(folder_.path().c_str(), row.folderMode), 0);
+    const int status = runChild(
+        [&] {
+          RecordFile file(path_);
+          const FindOutcome found = file.FindRecord(kFirst.matricula);
+          const SaveOutcome saved = file.AppendRecord(kSecond);
+          const bool findRight =
+              row.file ? found.status == FindStatus::ReadFailed && found.error == EACCES
+                       : found.status == FindStatus::NotFound;
+          const bool saveFailed = saved.status == SaveStatus::WriteFailed && saved.error == EACCES;
+          return findRight && saveFailed ? 0 : 1;
+        },
+        As::Unprivileged);
+    EXPECT_EQ(status, 0) << row.behaviour;
+    ASSERT_EQ(chmod(folder_.path().c_str(), 0755), 0);
+    EXPECT_EQ(std::filesystem::exists(path_), row.file.has_value()) << row.behaviour;
+    EXPECT_EQ(readBytes(path_), row.file.value_or("")) << row.behaviour;
+  }
 }
 
 }  // namespace

@@ -5,13 +5,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,35 +55,16 @@ inline void writeBytes(const std::string& path, std::string_view bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-inline bool exists(const std::string& path) {
-  return std::filesystem::exists(path);
-}
-
-inline std::string hex(std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  for (const char byte : bytes) {
-    const auto value = static_cast<unsigned char>(byte);
-    if (!text.empty()) {
-      text += ' ';
-    }
-    text += kDigits[value >> 4];
-    text += kDigits[value & 0xF];
-  }
-  return text;
+inline std::array<const std::u16string*, 5> fieldsOf(const StudentRecord& record) {
+  return {&record.matricula, &record.nombre, &record.direccion, &record.telefono, &record.status};
 }
 
 // The five lines of a record whose fields are plain ASCII, written out by hand, as the file holds
 // them: each field between double quotes, ending in CR LF.
 inline std::string recordBytes(const StudentRecord& record) {
   std::string bytes;
-  for (const std::u16string* field :
-       {&record.matricula, &record.nombre, &record.direccion, &record.telefono, &record.status}) {
-    bytes += '"';
-    for (const char16_t c : *field) {
-      bytes += static_cast<char>(c);
-    }
-    bytes += "\"\r\n";
+  for (const std::u16string* field : fieldsOf(record)) {
+    bytes += '"' + std::string(field->begin(), field->end()) + "\"\r\n";
   }
   return bytes;
 }
@@ -92,23 +73,17 @@ inline std::string recordBytes(const StudentRecord& record) {
 // short, then empty fields, as a save completes a record torn by a crash. A record mixed from two
 // records is never so.
 inline bool cutFrom(const StudentRecord& found, const StudentRecord& whole) {
-  const std::array<const std::u16string*, 5> got = {
-      &found.matricula, &found.nombre, &found.direccion, &found.telefono, &found.status};
-  const std::array<const std::u16string*, 5> want = {
-      &whole.matricula, &whole.nombre, &whole.direccion, &whole.telefono, &whole.status};
+  const auto got = fieldsOf(found);
+  const auto want = fieldsOf(whole);
   std::size_t field = 0;
   while (field < got.size() && *got[field] == *want[field]) {
     ++field;
   }
-  if (field < got.size() && want[field]->substr(0, got[field]->size()) != *got[field]) {
+  if (field < got.size() && !want[field]->starts_with(*got[field])) {
     return false;
   }
-  for (++field; field < got.size(); ++field) {
-    if (!got[field]->empty()) {
-      return false;
-    }
-  }
-  return true;
+  return std::all_of(got.begin() + std::min(field + 1, got.size()), got.end(),
+                     [](const std::u16string* rest) { return rest->empty(); });
 }
 
 // A record as read back: its five fields' bytes turned into text.
@@ -144,22 +119,33 @@ inline long long fdInfo(int fd, std::string_view key, int base) {
   return -1;
 }
 
-// Runs `body` in a child process, as the unprivileged user "nobody" when this process is root
-// (root ignores permission bits), and returns the child's exit status, or -1.
-inline int runUnprivileged(const std::function<int()>& body) {
+enum class As { ThisUser, Unprivileged };
+
+// Runs `body` in a forked child, which exits with what it returns; as the user "nobody" when this
+// process is root and `as` is Unprivileged, since root ignores permission bits.
+inline pid_t startChild(const std::function<int()>& body, As as = As::ThisUser) {
   std::fflush(nullptr);
   const pid_t child = fork();
   if (child == 0) {
-    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+    if (as == As::Unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
       _exit(100);
     }
     _exit(body());
   }
+  return child;
+}
+
+// The child's exit status, or -1 when it did not exit on its own (a signal killed it).
+inline int exitCodeOf(pid_t child) {
   int status = 0;
-  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+  if (child <= 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
     return -1;
   }
   return WEXITSTATUS(status);
+}
+
+inline int runChild(const std::function<int()>& body, As as = As::ThisUser) {
+  return exitCodeOf(startChild(body, as));
 }
 
 }  // namespace records::testing
