@@ -26,7 +26,7 @@ std::uint64_t followPortable(WellFormedStretch& stretch, const char* data, std::
       masks.lineFeedsThreeOn |= data[i + 3] == '\n' ? bit : 0;
       if (probe.enabled() && data[i + probe.middleOffset()] == probe.middleByte() &&
           data[i + probe.lastOffset()] == probe.lastByte() &&
-          data[i + probe.closeOffset()] == '"') {
+          data[i + probe.closeOffset()] == probe.closeByte()) {
         masks.keyProbes |= bit;
       }
     }
@@ -44,7 +44,7 @@ std::uint64_t followPortable(WellFormedStretch& stretch, const char* data, std::
 
 // Every processor with AVX2 also has POPCNT, LZCNT and BMI, which the bit arithmetic uses.
 #define TALVORA_AVX2 __attribute__((target("avx2,popcnt,lzcnt,bmi")))
-#define TALVORA_AVX512 __attribute__((target("avx512f,avx512bw,popcnt,lzcnt,bmi,bmi2")))
+#define TALVORA_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,popcnt,lzcnt,bmi,bmi2")))
 
 TALVORA_AVX2 inline std::uint64_t equalMask(const char* data, __m256i byte) {
   const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data));
@@ -65,6 +65,7 @@ TALVORA_AVX2 std::uint64_t followAvx2(WellFormedStretch& stretch, const char* da
   const __m256i lineFeed = _mm256_set1_epi8('\n');
   const __m256i middle = _mm256_set1_epi8(probe.middleByte());
   const __m256i last = _mm256_set1_epi8(probe.lastByte());
+  const __m256i close = _mm256_set1_epi8(probe.closeByte());
   const std::size_t middleOffset = probe.middleOffset();
   const std::size_t lastOffset = probe.lastOffset();
   const std::size_t closeOffset = probe.closeOffset();
@@ -78,7 +79,7 @@ TALVORA_AVX2 std::uint64_t followAvx2(WellFormedStretch& stretch, const char* da
     masks.lineFeedsThreeOn = equalMask(data + 3, lineFeed);
     if constexpr (kProbing) {
       masks.keyProbes = equalMask(data + middleOffset, middle) &
-                        equalMask(data + lastOffset, last) & equalMask(data + closeOffset, quote);
+                        equalMask(data + lastOffset, last) & equalMask(data + closeOffset, close);
     }
     const std::uint64_t handover = local.step<RecordEnds::Unknown>(masks, data, offset);
     if (handover != WellFormedStretch::kGoesOn) {
@@ -102,10 +103,26 @@ constexpr std::array<std::uint64_t, 5> kFifthLineEnds = [] {
   return ends;
 }();
 
-TALVORA_AVX512 inline std::uint64_t equalMask(const char* data, __m512i byte) {
-  return _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(data), byte);
-}
+// The 64 bytes `shift` on from a chunk's, taken from the chunk and the one after it.
+class ShiftedView {
+ public:
+  TALVORA_AVX512 explicit ShiftedView(std::size_t shift) {
+    alignas(64) std::array<std::uint8_t, 64> indexes{};
+    for (std::size_t i = 0; i < indexes.size(); ++i) {
+      indexes[i] = static_cast<std::uint8_t>(i + shift);
+    }
+    indexes_ = _mm512_load_si512(indexes.data());
+  }
+  TALVORA_AVX512 __m512i of(__m512i chunk, __m512i next) const {
+    return _mm512_permutex2var_epi8(chunk, indexes_, next);
+  }
 
+ private:
+  __m512i indexes_;
+};
+
+// Loads each 64 bytes once: the views of the bytes 1, 3 and the probes' offsets further on are
+// shuffled out of two registers, which costs less than loading them again across cache lines.
 template <bool kProbing>
 TALVORA_AVX512 std::uint64_t followAvx512(WellFormedStretch& stretch, const char* data,
                                           std::uint64_t offset, std::size_t chunks,
@@ -115,27 +132,28 @@ TALVORA_AVX512 std::uint64_t followAvx512(WellFormedStretch& stretch, const char
   const __m512i lineFeed = _mm512_set1_epi8('\n');
   const __m512i middle = _mm512_set1_epi8(probe.middleByte());
   const __m512i last = _mm512_set1_epi8(probe.lastByte());
-  // Kept in registers: the loop stores nothing the compiler could take for the probe.
-  const std::size_t middleOffset = probe.middleOffset();
-  const std::size_t lastOffset = probe.lastOffset();
-  const std::size_t closeOffset = probe.closeOffset();
+  const __m512i close = _mm512_set1_epi8(probe.closeByte());
+  const ShiftedView oneOn(1);
+  const ShiftedView threeOn(3);
+  const ShiftedView middleOn(probe.middleOffset());
+  const ShiftedView lastOn(probe.lastOffset());
+  const ShiftedView closeOn(probe.closeOffset());
   WellFormedStretch local = stretch;
+  __m512i bytes = _mm512_loadu_si512(data);
   for (std::size_t chunk = 0; chunk < chunks; ++chunk, data += kChunk, offset += kChunk) {
-    const __m512i bytes = _mm512_loadu_si512(data);
-    const __m512i nextBytes = _mm512_loadu_si512(data + 1);
+    const __m512i next = _mm512_loadu_si512(data + kChunk);
+    const __m512i nextBytes = oneOn.of(bytes, next);
     ChunkMasks masks;
     masks.lineFeeds = _mm512_cmpeq_epi8_mask(bytes, lineFeed);
     masks.carriageReturns = _mm512_cmpeq_epi8_mask(bytes, carriageReturn);
     masks.nextQuotes = _mm512_cmpeq_epi8_mask(nextBytes, quote);
     masks.nextLineFeeds = _mm512_cmpeq_epi8_mask(nextBytes, lineFeed);
-    masks.lineFeedsThreeOn = equalMask(data + 3, lineFeed);
+    masks.lineFeedsThreeOn = _mm512_cmpeq_epi8_mask(threeOn.of(bytes, next), lineFeed);
     if constexpr (kProbing) {
       // Each compare only where the one before matched.
-      const __mmask64 middles = equalMask(data + middleOffset, middle);
-      const __mmask64 lasts =
-          _mm512_mask_cmpeq_epi8_mask(middles, _mm512_loadu_si512(data + lastOffset), last);
-      masks.keyProbes =
-          _mm512_mask_cmpeq_epi8_mask(lasts, _mm512_loadu_si512(data + closeOffset), quote);
+      const __mmask64 middles = _mm512_cmpeq_epi8_mask(middleOn.of(bytes, next), middle);
+      const __mmask64 lasts = _mm512_mask_cmpeq_epi8_mask(middles, lastOn.of(bytes, next), last);
+      masks.keyProbes = _mm512_mask_cmpeq_epi8_mask(lasts, closeOn.of(bytes, next), close);
     }
     // PDEP is fast on every processor with AVX-512 (not on the first AMD ones with AVX2).
     masks.recordEnds = _pdep_u64(kFifthLineEnds[local.field()], masks.lineFeeds);
@@ -143,6 +161,7 @@ TALVORA_AVX512 std::uint64_t followAvx512(WellFormedStretch& stretch, const char
     if (handover != WellFormedStretch::kGoesOn) {
       return handover;
     }
+    bytes = next;
   }
   local.settle();
   stretch = local;
@@ -156,8 +175,9 @@ bool hasAvx2() {
 }
 
 bool hasAvx512() {
-  static const bool supported =
-      hasAvx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+  static const bool supported = hasAvx2() && __builtin_cpu_supports("avx512f") &&
+                                __builtin_cpu_supports("avx512bw") &&
+                                __builtin_cpu_supports("avx512vbmi");
   return supported;
 }
 
@@ -186,8 +206,13 @@ std::uint64_t followWith(WellFormedStretch& stretch, const char* data, std::uint
 
 std::uint64_t followStretch(WellFormedStretch& stretch, const char* data, std::uint64_t offset,
                             std::size_t chunks, const KeyProbe& probe, ScanKernel kernel) {
-  if (offset == stretch.start() && !WellFormedStretch::opensLine(data)) {
-    return stretch.boundary();
+  if (offset == stretch.start()) {
+    if (!WellFormedStretch::opensLine(data)) {
+      return stretch.boundary();
+    }
+    if (stretch.mayOpenWithKey(data)) {
+      return stretch.start();
+    }
   }
   while (chunks > 0) {
     const std::size_t taken = std::min(chunks, WellFormedStretch::kMostChunks);
