@@ -121,9 +121,16 @@ class ShiftedView {
   __m512i indexes_;
 };
 
+// Which of the key's probes a kernel compares.
+enum class Probes {
+  None,           // no key
+  MiddleAndLast,  // a key of four bytes or more: two of its own bytes keep false candidates rare
+  All,            // a shorter key: the closing quote too, or every short line would be a candidate
+};
+
 // Loads each 64 bytes once: the views of the bytes 1, 3 and the probes' offsets further on are
 // shuffled out of two registers, which costs less than loading them again across cache lines.
-template <bool kProbing>
+template <Probes kProbes>
 TALVORA_AVX512 std::uint64_t followAvx512(WellFormedStretch& stretch, const char* data,
                                           std::uint64_t offset, std::size_t chunks,
                                           const KeyProbe& probe) {
@@ -140,7 +147,8 @@ TALVORA_AVX512 std::uint64_t followAvx512(WellFormedStretch& stretch, const char
   const ShiftedView closeOn(probe.closeOffset());
   WellFormedStretch local = stretch;
   __m512i bytes = _mm512_loadu_si512(data);
-  for (std::size_t chunk = 0; chunk < chunks; ++chunk, data += kChunk, offset += kChunk) {
+  for (const char* const end = data + chunks * kChunk; data != end;
+       data += kChunk, offset += kChunk) {
     const __m512i next = _mm512_loadu_si512(data + kChunk);
     const __m512i nextBytes = oneOn.of(bytes, next);
     ChunkMasks masks;
@@ -149,11 +157,14 @@ TALVORA_AVX512 std::uint64_t followAvx512(WellFormedStretch& stretch, const char
     masks.nextQuotes = _mm512_cmpeq_epi8_mask(nextBytes, quote);
     masks.nextLineFeeds = _mm512_cmpeq_epi8_mask(nextBytes, lineFeed);
     masks.lineFeedsThreeOn = _mm512_cmpeq_epi8_mask(threeOn.of(bytes, next), lineFeed);
-    if constexpr (kProbing) {
+    if constexpr (kProbes != Probes::None) {
       // Each compare only where the one before matched.
       const __mmask64 middles = _mm512_cmpeq_epi8_mask(middleOn.of(bytes, next), middle);
-      const __mmask64 lasts = _mm512_mask_cmpeq_epi8_mask(middles, lastOn.of(bytes, next), last);
-      masks.keyProbes = _mm512_mask_cmpeq_epi8_mask(lasts, closeOn.of(bytes, next), close);
+      masks.keyProbes = _mm512_mask_cmpeq_epi8_mask(middles, lastOn.of(bytes, next), last);
+    }
+    if constexpr (kProbes == Probes::All) {
+      masks.keyProbes =
+          _mm512_mask_cmpeq_epi8_mask(masks.keyProbes, closeOn.of(bytes, next), close);
     }
     // PDEP is fast on every processor with AVX-512 (not on the first AMD ones with AVX2).
     masks.recordEnds = _pdep_u64(kFifthLineEnds[local.field()], masks.lineFeeds);
@@ -191,8 +202,12 @@ std::uint64_t followWith(WellFormedStretch& stretch, const char* data, std::uint
                          std::size_t chunks, const KeyProbe& probe, ScanKernel kernel) {
 #if defined(__x86_64__)
   if (kernel == ScanKernel::Fastest && hasAvx512()) {
-    return probe.enabled() ? followAvx512<true>(stretch, data, offset, chunks, probe)
-                           : followAvx512<false>(stretch, data, offset, chunks, probe);
+    if (!probe.enabled()) {
+      return followAvx512<Probes::None>(stretch, data, offset, chunks, probe);
+    }
+    return probe.keySize() >= 4
+               ? followAvx512<Probes::MiddleAndLast>(stretch, data, offset, chunks, probe)
+               : followAvx512<Probes::All>(stretch, data, offset, chunks, probe);
   }
   if (kernel != ScanKernel::Portable && hasAvx2()) {
     return probe.enabled() ? followAvx2<true>(stretch, data, offset, chunks, probe)

@@ -70,6 +70,7 @@ class KeyProbe {
   char lastByte() const { return lastByte_; }
   std::size_t closeOffset() const { return closeOffset_; }
   char closeByte() const { return closeByte_; }
+  std::size_t keySize() const { return keySize_; }
   // Bytes that must be readable after the last chunk looked at: the kernels' views, and the line
   // after an LF in the chunk, whose text is compared with the key where the probes match.
   std::size_t lookahead() const { return std::max(kLineLookahead, keySize_ + 2); }
@@ -101,7 +102,7 @@ class WellFormedStretch {
 
   // `key` (none: no line holds it) must outlive the stretch.
   WellFormedStretch(std::uint64_t start, std::optional<std::string_view> key)
-      : start_(start), key_(key.value_or(std::string_view())) {}
+      : start_(start), key_(key.value_or(std::string_view())), recordStart_(start) {}
 
   // Where the stretch began: a record boundary.
   std::uint64_t start() const { return start_; }
@@ -109,7 +110,7 @@ class WellFormedStretch {
   // The start of the record in progress.
   std::uint64_t boundary() const {
     if (recordEndChunk_ == kGoesOn) {
-      return start_;
+      return recordStart_;
     }
     // The line end of the last fifth field in that chunk: the ones after it end other fields.
     std::uint64_t ends = recordEndLineFeeds_;
@@ -172,10 +173,16 @@ class WellFormedStretch {
     }
     const auto lineFeeds = static_cast<unsigned>(std::popcount(masks.lineFeeds));
     lines_ += lineFeeds;
-    const bool recordEnds = fieldAtStart + lineFeeds >= kFieldsPerRecord;
-    recordEndChunk_ = recordEnds ? offset : recordEndChunk_;
-    recordEndLineFeeds_ = recordEnds ? masks.lineFeeds : recordEndLineFeeds_;
-    recordEndField_ = recordEnds ? fieldAtStart : recordEndField_;
+    // A record ends in about every other chunk, at random: a conditional move, not a branch.
+    if constexpr (kRecordEnds == RecordEnds::Deposited) {
+      const std::uint64_t after = offset + kChunk - std::countl_zero(masks.recordEnds);
+      recordStart_ = masks.recordEnds != 0 ? after : recordStart_;
+    } else {
+      const bool recordEnds = fieldAtStart + lineFeeds >= kFieldsPerRecord;
+      recordEndChunk_ = recordEnds ? offset : recordEndChunk_;
+      recordEndLineFeeds_ = recordEnds ? masks.lineFeeds : recordEndLineFeeds_;
+      recordEndField_ = recordEnds ? fieldAtStart : recordEndField_;
+    }
     return kGoesOn;
   }
 
@@ -207,8 +214,10 @@ class WellFormedStretch {
   // The line ends passed since the stretch began, modulo 5 between kernel calls: 32 bits make the
   // field a cheap division, and a call takes at most kMostChunks chunks of at most 64 line ends.
   std::uint32_t lines_ = 0;
-  // The last chunk in which a record ended (kGoesOn: none yet), its LFs and the field of the line
-  // in progress at its start.
+  // Where the record in progress started, followed by kernels that tell record ends.
+  std::uint64_t recordStart_;
+  // Else the last chunk in which a record ended (kGoesOn: none yet), its LFs and the field of the
+  // line in progress at its start.
   std::uint64_t recordEndChunk_ = kGoesOn;
   std::uint64_t recordEndLineFeeds_ = 0;
   unsigned recordEndField_ = 0;
