@@ -42,9 +42,21 @@ std::uint64_t followPortable(WellFormedStretch& stretch, const char* data, std::
 
 #if defined(__x86_64__)
 
-// Every processor with AVX2 also has POPCNT, LZCNT and BMI, which the bit arithmetic uses.
-#define TALVORA_AVX2 __attribute__((target("avx2,popcnt,lzcnt,bmi")))
+// Every processor with AVX2 also has POPCNT, LZCNT, BMI and BMI2, which the bit arithmetic uses.
+#define TALVORA_AVX2 __attribute__((target("avx2,popcnt,lzcnt,bmi,bmi2")))
 #define TALVORA_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,popcnt,lzcnt,bmi,bmi2")))
+
+// For each field of the line in progress at a chunk's start, which of the chunk's LFs end a fifth
+// field: the first to end field 4, then every fifth.
+constexpr std::array<std::uint64_t, 5> kFifthLineEnds = [] {
+  std::array<std::uint64_t, 5> ends{};
+  for (std::size_t field = 0; field < ends.size(); ++field) {
+    for (std::size_t bit = 4 - field; bit < 64; bit += 5) {
+      ends[field] |= std::uint64_t{1} << bit;
+    }
+  }
+  return ends;
+}();
 
 TALVORA_AVX2 inline std::uint64_t equalMask(const char* data, __m256i byte) {
   const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data));
@@ -56,7 +68,7 @@ TALVORA_AVX2 inline std::uint64_t equalMask(const char* data, __m256i byte) {
   return lowBits | (std::uint64_t{highBits} << 32);
 }
 
-template <bool kProbing>
+template <bool kProbing, RecordEnds kRecordEnds>
 TALVORA_AVX2 std::uint64_t followAvx2(WellFormedStretch& stretch, const char* data,
                                       std::uint64_t offset, std::size_t chunks,
                                       const KeyProbe& probe) {
@@ -81,7 +93,10 @@ TALVORA_AVX2 std::uint64_t followAvx2(WellFormedStretch& stretch, const char* da
       masks.keyProbes = equalMask(data + middleOffset, middle) &
                         equalMask(data + lastOffset, last) & equalMask(data + closeOffset, close);
     }
-    const std::uint64_t handover = local.step<RecordEnds::Unknown>(masks, data, offset);
+    if constexpr (kRecordEnds == RecordEnds::Deposited) {
+      masks.recordEnds = _pdep_u64(kFifthLineEnds[local.field()], masks.lineFeeds);
+    }
+    const std::uint64_t handover = local.step<kRecordEnds>(masks, data, offset);
     if (handover != WellFormedStretch::kGoesOn) {
       return handover;
     }
@@ -90,18 +105,6 @@ TALVORA_AVX2 std::uint64_t followAvx2(WellFormedStretch& stretch, const char* da
   stretch = local;
   return WellFormedStretch::kGoesOn;
 }
-
-// For each field of the line in progress at a chunk's start, which of the chunk's LFs end a fifth
-// field: the first to end field 4, then every fifth.
-constexpr std::array<std::uint64_t, 5> kFifthLineEnds = [] {
-  std::array<std::uint64_t, 5> ends{};
-  for (std::size_t field = 0; field < ends.size(); ++field) {
-    for (std::size_t bit = 4 - field; bit < 64; bit += 5) {
-      ends[field] |= std::uint64_t{1} << bit;
-    }
-  }
-  return ends;
-}();
 
 // The 64 bytes `shift` on from a chunk's, taken from the chunk and the one after it.
 class ShiftedView {
@@ -166,7 +169,7 @@ TALVORA_AVX512 std::uint64_t followAvx512(WellFormedStretch& stretch, const char
       masks.keyProbes =
           _mm512_mask_cmpeq_epi8_mask(masks.keyProbes, closeOn.of(bytes, next), close);
     }
-    // PDEP is fast on every processor with AVX-512 (not on the first AMD ones with AVX2).
+    // PDEP is fast on every processor with AVX-512.
     masks.recordEnds = _pdep_u64(kFifthLineEnds[local.field()], masks.lineFeeds);
     const std::uint64_t handover = local.step<RecordEnds::Deposited>(masks, data, offset);
     if (handover != WellFormedStretch::kGoesOn) {
@@ -181,8 +184,15 @@ TALVORA_AVX512 std::uint64_t followAvx512(WellFormedStretch& stretch, const char
 
 bool hasAvx2() {
   static const bool supported = __builtin_cpu_supports("avx2") &&
-                                __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi");
+                                __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi") &&
+                                __builtin_cpu_supports("bmi2");
   return supported;
+}
+
+// AMD processors before Zen 3 run PDEP in microcode, hundreds of cycles a time.
+bool hasFastPdep() {
+  static const bool fast = !__builtin_cpu_is("amdfam15h") && !__builtin_cpu_is("amdfam17h");
+  return fast;
 }
 
 bool hasAvx512() {
@@ -210,8 +220,14 @@ std::uint64_t followWith(WellFormedStretch& stretch, const char* data, std::uint
                : followAvx512<Probes::All>(stretch, data, offset, chunks, probe);
   }
   if (kernel != ScanKernel::Portable && hasAvx2()) {
-    return probe.enabled() ? followAvx2<true>(stretch, data, offset, chunks, probe)
-                           : followAvx2<false>(stretch, data, offset, chunks, probe);
+    if (hasFastPdep()) {
+      return probe.enabled()
+                 ? followAvx2<true, RecordEnds::Deposited>(stretch, data, offset, chunks, probe)
+                 : followAvx2<false, RecordEnds::Deposited>(stretch, data, offset, chunks, probe);
+    }
+    return probe.enabled()
+               ? followAvx2<true, RecordEnds::Unknown>(stretch, data, offset, chunks, probe)
+               : followAvx2<false, RecordEnds::Unknown>(stretch, data, offset, chunks, probe);
   }
 #endif
   return followPortable(stretch, data, offset, chunks, probe);
