@@ -26,7 +26,7 @@ std::uint64_t followPortable(WellFormedStretch& stretch, const char* data, std::
       masks.lineFeedsThreeOn |= data[i + 3] == '\n' ? bit : 0;
       if (probe.enabled() && data[i + probe.middleOffset()] == probe.middleByte() &&
           data[i + probe.lastOffset()] == probe.lastByte() &&
-          data[i + probe.closeOffset()] == '"') {
+          data[i + probe.closeOffset()] == probe.closeByte()) {
         masks.keyProbes |= bit;
       }
     }
@@ -42,53 +42,9 @@ std::uint64_t followPortable(WellFormedStretch& stretch, const char* data, std::
 
 #if defined(__x86_64__)
 
-// Every processor with AVX2 also has POPCNT, LZCNT and BMI, which the bit arithmetic uses.
-#define TALVORA_AVX2 __attribute__((target("avx2,popcnt,lzcnt,bmi")))
-#define TALVORA_AVX512 __attribute__((target("avx512f,avx512bw,popcnt,lzcnt,bmi,bmi2")))
-
-TALVORA_AVX2 inline std::uint64_t equalMask(const char* data, __m256i byte) {
-  const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data));
-  const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + 32));
-  const auto lowBits =
-      static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, byte)));
-  const auto highBits =
-      static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, byte)));
-  return lowBits | (std::uint64_t{highBits} << 32);
-}
-
-template <bool kProbing>
-TALVORA_AVX2 std::uint64_t followAvx2(WellFormedStretch& stretch, const char* data,
-                                      std::uint64_t offset, std::size_t chunks,
-                                      const KeyProbe& probe) {
-  const __m256i quote = _mm256_set1_epi8('"');
-  const __m256i carriageReturn = _mm256_set1_epi8('\r');
-  const __m256i lineFeed = _mm256_set1_epi8('\n');
-  const __m256i middle = _mm256_set1_epi8(probe.middleByte());
-  const __m256i last = _mm256_set1_epi8(probe.lastByte());
-  const std::size_t middleOffset = probe.middleOffset();
-  const std::size_t lastOffset = probe.lastOffset();
-  const std::size_t closeOffset = probe.closeOffset();
-  WellFormedStretch local = stretch;
-  for (std::size_t chunk = 0; chunk < chunks; ++chunk, data += kChunk, offset += kChunk) {
-    ChunkMasks masks;
-    masks.lineFeeds = equalMask(data, lineFeed);
-    masks.carriageReturns = equalMask(data, carriageReturn);
-    masks.nextQuotes = equalMask(data + 1, quote);
-    masks.nextLineFeeds = equalMask(data + 1, lineFeed);
-    masks.lineFeedsThreeOn = equalMask(data + 3, lineFeed);
-    if constexpr (kProbing) {
-      masks.keyProbes = equalMask(data + middleOffset, middle) &
-                        equalMask(data + lastOffset, last) & equalMask(data + closeOffset, quote);
-    }
-    const std::uint64_t handover = local.step<RecordEnds::Unknown>(masks, data, offset);
-    if (handover != WellFormedStretch::kGoesOn) {
-      return handover;
-    }
-  }
-  local.settle();
-  stretch = local;
-  return WellFormedStretch::kGoesOn;
-}
+// Every processor with AVX2 also has POPCNT, LZCNT, BMI and BMI2, which the bit arithmetic uses.
+#define TALVORA_AVX2 __attribute__((target("avx2,popcnt,lzcnt,bmi,bmi2")))
+#define TALVORA_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,popcnt,lzcnt,bmi,bmi2")))
 
 // For each field of the line in progress at a chunk's start, which of the chunk's LFs end a fifth
 // field: the first to end field 4, then every fifth.
@@ -102,44 +58,45 @@ constexpr std::array<std::uint64_t, 5> kFifthLineEnds = [] {
   return ends;
 }();
 
-TALVORA_AVX512 inline std::uint64_t equalMask(const char* data, __m512i byte) {
-  return _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(data), byte);
+TALVORA_AVX2 inline std::uint64_t equalMask(const char* data, __m256i byte) {
+  const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data));
+  const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + 32));
+  const auto lowBits =
+      static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, byte)));
+  const auto highBits =
+      static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, byte)));
+  return lowBits | (std::uint64_t{highBits} << 32);
 }
 
-template <bool kProbing>
-TALVORA_AVX512 std::uint64_t followAvx512(WellFormedStretch& stretch, const char* data,
-                                          std::uint64_t offset, std::size_t chunks,
-                                          const KeyProbe& probe) {
-  const __m512i quote = _mm512_set1_epi8('"');
-  const __m512i carriageReturn = _mm512_set1_epi8('\r');
-  const __m512i lineFeed = _mm512_set1_epi8('\n');
-  const __m512i middle = _mm512_set1_epi8(probe.middleByte());
-  const __m512i last = _mm512_set1_epi8(probe.lastByte());
-  // Kept in registers: the loop stores nothing the compiler could take for the probe.
+template <bool kProbing, RecordEnds kRecordEnds>
+TALVORA_AVX2 std::uint64_t followAvx2(WellFormedStretch& stretch, const char* data,
+                                      std::uint64_t offset, std::size_t chunks,
+                                      const KeyProbe& probe) {
+  const __m256i quote = _mm256_set1_epi8('"');
+  const __m256i carriageReturn = _mm256_set1_epi8('\r');
+  const __m256i lineFeed = _mm256_set1_epi8('\n');
+  const __m256i middle = _mm256_set1_epi8(probe.middleByte());
+  const __m256i last = _mm256_set1_epi8(probe.lastByte());
+  const __m256i close = _mm256_set1_epi8(probe.closeByte());
   const std::size_t middleOffset = probe.middleOffset();
   const std::size_t lastOffset = probe.lastOffset();
   const std::size_t closeOffset = probe.closeOffset();
   WellFormedStretch local = stretch;
   for (std::size_t chunk = 0; chunk < chunks; ++chunk, data += kChunk, offset += kChunk) {
-    const __m512i bytes = _mm512_loadu_si512(data);
-    const __m512i nextBytes = _mm512_loadu_si512(data + 1);
     ChunkMasks masks;
-    masks.lineFeeds = _mm512_cmpeq_epi8_mask(bytes, lineFeed);
-    masks.carriageReturns = _mm512_cmpeq_epi8_mask(bytes, carriageReturn);
-    masks.nextQuotes = _mm512_cmpeq_epi8_mask(nextBytes, quote);
-    masks.nextLineFeeds = _mm512_cmpeq_epi8_mask(nextBytes, lineFeed);
+    masks.lineFeeds = equalMask(data, lineFeed);
+    masks.carriageReturns = equalMask(data, carriageReturn);
+    masks.nextQuotes = equalMask(data + 1, quote);
+    masks.nextLineFeeds = equalMask(data + 1, lineFeed);
     masks.lineFeedsThreeOn = equalMask(data + 3, lineFeed);
     if constexpr (kProbing) {
-      // Each compare only where the one before matched.
-      const __mmask64 middles = equalMask(data + middleOffset, middle);
-      const __mmask64 lasts =
-          _mm512_mask_cmpeq_epi8_mask(middles, _mm512_loadu_si512(data + lastOffset), last);
-      masks.keyProbes =
-          _mm512_mask_cmpeq_epi8_mask(lasts, _mm512_loadu_si512(data + closeOffset), quote);
+      masks.keyProbes = equalMask(data + middleOffset, middle) &
+                        equalMask(data + lastOffset, last) & equalMask(data + closeOffset, close);
     }
-    // PDEP is fast on every processor with AVX-512 (not on the first AMD ones with AVX2).
-    masks.recordEnds = _pdep_u64(kFifthLineEnds[local.field()], masks.lineFeeds);
-    const std::uint64_t handover = local.step<RecordEnds::Deposited>(masks, data, offset);
+    if constexpr (kRecordEnds == RecordEnds::Deposited) {
+      masks.recordEnds = _pdep_u64(kFifthLineEnds[local.field()], masks.lineFeeds);
+    }
+    const std::uint64_t handover = local.step<kRecordEnds>(masks, data, offset);
     if (handover != WellFormedStretch::kGoesOn) {
       return handover;
     }
@@ -149,15 +106,99 @@ TALVORA_AVX512 std::uint64_t followAvx512(WellFormedStretch& stretch, const char
   return WellFormedStretch::kGoesOn;
 }
 
+// The 64 bytes `shift` on from a chunk's, taken from the chunk and the one after it.
+class ShiftedView {
+ public:
+  TALVORA_AVX512 explicit ShiftedView(std::size_t shift) {
+    alignas(64) std::array<std::uint8_t, 64> indexes{};
+    for (std::size_t i = 0; i < indexes.size(); ++i) {
+      indexes[i] = static_cast<std::uint8_t>(i + shift);
+    }
+    indexes_ = _mm512_load_si512(indexes.data());
+  }
+  TALVORA_AVX512 __m512i of(__m512i chunk, __m512i next) const {
+    return _mm512_permutex2var_epi8(chunk, indexes_, next);
+  }
+
+ private:
+  __m512i indexes_;
+};
+
+// Which of the key's probes a kernel compares.
+enum class Probes {
+  None,           // no key
+  MiddleAndLast,  // a key of four bytes or more: two of its own bytes keep false candidates rare
+  All,            // a shorter key: the closing quote too, or every short line would be a candidate
+};
+
+// Loads each 64 bytes once: the views of the bytes 1, 3 and the probes' offsets further on are
+// shuffled out of two registers, which costs less than loading them again across cache lines.
+template <Probes kProbes>
+TALVORA_AVX512 std::uint64_t followAvx512(WellFormedStretch& stretch, const char* data,
+                                          std::uint64_t offset, std::size_t chunks,
+                                          const KeyProbe& probe) {
+  const __m512i quote = _mm512_set1_epi8('"');
+  const __m512i carriageReturn = _mm512_set1_epi8('\r');
+  const __m512i lineFeed = _mm512_set1_epi8('\n');
+  const __m512i middle = _mm512_set1_epi8(probe.middleByte());
+  const __m512i last = _mm512_set1_epi8(probe.lastByte());
+  const __m512i close = _mm512_set1_epi8(probe.closeByte());
+  const ShiftedView oneOn(1);
+  const ShiftedView threeOn(3);
+  const ShiftedView middleOn(probe.middleOffset());
+  const ShiftedView lastOn(probe.lastOffset());
+  const ShiftedView closeOn(probe.closeOffset());
+  WellFormedStretch local = stretch;
+  __m512i bytes = _mm512_loadu_si512(data);
+  for (const char* const end = data + chunks * kChunk; data != end;
+       data += kChunk, offset += kChunk) {
+    const __m512i next = _mm512_loadu_si512(data + kChunk);
+    const __m512i nextBytes = oneOn.of(bytes, next);
+    ChunkMasks masks;
+    masks.lineFeeds = _mm512_cmpeq_epi8_mask(bytes, lineFeed);
+    masks.carriageReturns = _mm512_cmpeq_epi8_mask(bytes, carriageReturn);
+    masks.nextQuotes = _mm512_cmpeq_epi8_mask(nextBytes, quote);
+    masks.nextLineFeeds = _mm512_cmpeq_epi8_mask(nextBytes, lineFeed);
+    masks.lineFeedsThreeOn = _mm512_cmpeq_epi8_mask(threeOn.of(bytes, next), lineFeed);
+    if constexpr (kProbes != Probes::None) {
+      // Each compare only where the one before matched.
+      const __mmask64 middles = _mm512_cmpeq_epi8_mask(middleOn.of(bytes, next), middle);
+      masks.keyProbes = _mm512_mask_cmpeq_epi8_mask(middles, lastOn.of(bytes, next), last);
+    }
+    if constexpr (kProbes == Probes::All) {
+      masks.keyProbes =
+          _mm512_mask_cmpeq_epi8_mask(masks.keyProbes, closeOn.of(bytes, next), close);
+    }
+    // PDEP is fast on every processor with AVX-512.
+    masks.recordEnds = _pdep_u64(kFifthLineEnds[local.field()], masks.lineFeeds);
+    const std::uint64_t handover = local.step<RecordEnds::Deposited>(masks, data, offset);
+    if (handover != WellFormedStretch::kGoesOn) {
+      return handover;
+    }
+    bytes = next;
+  }
+  local.settle();
+  stretch = local;
+  return WellFormedStretch::kGoesOn;
+}
+
 bool hasAvx2() {
   static const bool supported = __builtin_cpu_supports("avx2") &&
-                                __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi");
+                                __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi") &&
+                                __builtin_cpu_supports("bmi2");
   return supported;
 }
 
+// AMD processors before Zen 3 run PDEP in microcode, hundreds of cycles a time.
+bool hasFastPdep() {
+  static const bool fast = !__builtin_cpu_is("amdfam15h") && !__builtin_cpu_is("amdfam17h");
+  return fast;
+}
+
 bool hasAvx512() {
-  static const bool supported =
-      hasAvx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+  static const bool supported = hasAvx2() && __builtin_cpu_supports("avx512f") &&
+                                __builtin_cpu_supports("avx512bw") &&
+                                __builtin_cpu_supports("avx512vbmi");
   return supported;
 }
 
@@ -171,12 +212,22 @@ std::uint64_t followWith(WellFormedStretch& stretch, const char* data, std::uint
                          std::size_t chunks, const KeyProbe& probe, ScanKernel kernel) {
 #if defined(__x86_64__)
   if (kernel == ScanKernel::Fastest && hasAvx512()) {
-    return probe.enabled() ? followAvx512<true>(stretch, data, offset, chunks, probe)
-                           : followAvx512<false>(stretch, data, offset, chunks, probe);
+    if (!probe.enabled()) {
+      return followAvx512<Probes::None>(stretch, data, offset, chunks, probe);
+    }
+    return probe.keySize() >= 4
+               ? followAvx512<Probes::MiddleAndLast>(stretch, data, offset, chunks, probe)
+               : followAvx512<Probes::All>(stretch, data, offset, chunks, probe);
   }
   if (kernel != ScanKernel::Portable && hasAvx2()) {
-    return probe.enabled() ? followAvx2<true>(stretch, data, offset, chunks, probe)
-                           : followAvx2<false>(stretch, data, offset, chunks, probe);
+    if (hasFastPdep()) {
+      return probe.enabled()
+                 ? followAvx2<true, RecordEnds::Deposited>(stretch, data, offset, chunks, probe)
+                 : followAvx2<false, RecordEnds::Deposited>(stretch, data, offset, chunks, probe);
+    }
+    return probe.enabled()
+               ? followAvx2<true, RecordEnds::Unknown>(stretch, data, offset, chunks, probe)
+               : followAvx2<false, RecordEnds::Unknown>(stretch, data, offset, chunks, probe);
   }
 #endif
   return followPortable(stretch, data, offset, chunks, probe);
@@ -186,8 +237,13 @@ std::uint64_t followWith(WellFormedStretch& stretch, const char* data, std::uint
 
 std::uint64_t followStretch(WellFormedStretch& stretch, const char* data, std::uint64_t offset,
                             std::size_t chunks, const KeyProbe& probe, ScanKernel kernel) {
-  if (offset == stretch.start() && !WellFormedStretch::opensLine(data)) {
-    return stretch.boundary();
+  if (offset == stretch.start()) {
+    if (!WellFormedStretch::opensLine(data)) {
+      return stretch.boundary();
+    }
+    if (stretch.mayOpenWithKey(data)) {
+      return stretch.start();
+    }
   }
   while (chunks > 0) {
     const std::size_t taken = std::min(chunks, WellFormedStretch::kMostChunks);

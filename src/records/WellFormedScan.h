@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -25,16 +26,18 @@ struct ChunkMasks {
   std::uint64_t nextQuotes = 0;        // byte i + 1 is a double quote
   std::uint64_t nextLineFeeds = 0;     // byte i + 1 is LF
   std::uint64_t lineFeedsThreeOn = 0;  // byte i + 3 is LF
-  // Bytes that could open a line holding exactly the key: the key's middle and last bytes and the
-  // closing quote just after it stand where they would. Matriculas share their first bytes (the
-  // year) and often the middle one, so two of the key's bytes keep false candidates rare.
+  // Bytes that could end the line before one holding exactly the key: the key's middle and last
+  // bytes and the closing quote just after it stand where they would. Matriculas share their first
+  // bytes (the year) and often the middle one, so two of the key's bytes keep false candidates
+  // rare.
   std::uint64_t keyProbes = 0;
   // The LFs that end a record's fifth field, where the kernel can tell them at once.
   std::uint64_t recordEnds = 0;
 };
 
-// Bytes past a chunk that its masks are taken from.
-constexpr std::size_t kLineLookahead = 3;
+// Bytes past a chunk that its masks are taken from: the widest kernel takes the shifted views of a
+// chunk from the chunk and the one after it.
+constexpr std::size_t kLineLookahead = 64;
 
 // How a kernel marks lines as the first of their records.
 enum class RecordEnds {
@@ -42,18 +45,23 @@ enum class RecordEnds {
   Deposited,  // the kernel fills ChunkMasks::recordEnds
 };
 
-// Where the key's probes stand, relative to the opening quote of a line.
+// Where the key's probes stand, relative to the LF that ends the line before one holding exactly
+// the key, and the bytes that line has there: the key's middle and last bytes and the closing
+// quote. Probes stay within the chunk after the LF's, so a long key is probed on its bytes up to
+// there.
 class KeyProbe {
  public:
   // No key: no byte is ever marked.
   KeyProbe() = default;
   explicit KeyProbe(std::string_view key)
       : enabled_(true),
-        middleOffset_(key.empty() ? 1 : 1 + key.size() / 2),
-        middleByte_(key.empty() ? '"' : key[key.size() / 2]),
-        lastOffset_(key.empty() ? 1 : key.size()),
-        lastByte_(key.empty() ? '"' : key.back()),
-        closeOffset_(key.size() + 1) {}
+        middleOffset_(std::clamp<std::size_t>(2 + key.size() / 2, 2, kLineLookahead - 2)),
+        lastOffset_(std::clamp<std::size_t>(key.size() + 1, 2, kLineLookahead - 1)),
+        closeOffset_(std::min(key.size() + 2, kLineLookahead)),
+        middleByte_(lineByte(key, middleOffset_)),
+        lastByte_(lineByte(key, lastOffset_)),
+        closeByte_(lineByte(key, closeOffset_)),
+        keySize_(key.size()) {}
 
   bool enabled() const { return enabled_; }
   std::size_t middleOffset() const { return middleOffset_; }
@@ -61,18 +69,26 @@ class KeyProbe {
   std::size_t lastOffset() const { return lastOffset_; }
   char lastByte() const { return lastByte_; }
   std::size_t closeOffset() const { return closeOffset_; }
-  // Bytes that must be readable after the last chunk looked at.
-  std::size_t lookahead() const {
-    return enabled_ && closeOffset_ > kLineLookahead ? closeOffset_ : kLineLookahead;
-  }
+  char closeByte() const { return closeByte_; }
+  std::size_t keySize() const { return keySize_; }
+  // Bytes that must be readable after the last chunk looked at: the kernels' views, and the line
+  // after an LF in the chunk, whose text is compared with the key where the probes match.
+  std::size_t lookahead() const { return std::max(kLineLookahead, keySize_ + 2); }
 
  private:
+  // The byte `offset` on from the LF before a line that holds exactly `key`.
+  static char lineByte(std::string_view key, std::size_t offset) {
+    return offset >= 2 && offset - 2 < key.size() ? key[offset - 2] : '"';
+  }
+
   bool enabled_ = false;
-  std::size_t middleOffset_ = 0;
+  std::size_t middleOffset_ = 2;
+  std::size_t lastOffset_ = 2;
+  std::size_t closeOffset_ = 2;
   char middleByte_ = '"';
-  std::size_t lastOffset_ = 0;
   char lastByte_ = '"';
-  std::size_t closeOffset_ = 0;
+  char closeByte_ = '"';
+  std::size_t keySize_ = 0;
 };
 
 // A well-formed stretch followed chunk by chunk from a record boundary, with the line structure
@@ -86,7 +102,7 @@ class WellFormedStretch {
 
   // `key` (none: no line holds it) must outlive the stretch.
   WellFormedStretch(std::uint64_t start, std::optional<std::string_view> key)
-      : start_(start), key_(key.value_or(std::string_view())) {}
+      : start_(start), key_(key.value_or(std::string_view())), recordStart_(start) {}
 
   // Where the stretch began: a record boundary.
   std::uint64_t start() const { return start_; }
@@ -94,7 +110,7 @@ class WellFormedStretch {
   // The start of the record in progress.
   std::uint64_t boundary() const {
     if (recordEndChunk_ == kGoesOn) {
-      return start_;
+      return recordStart_;
     }
     // The line end of the last fifth field in that chunk: the ones after it end other fields.
     std::uint64_t ends = recordEndLineFeeds_;
@@ -118,6 +134,13 @@ class WellFormedStretch {
   // start. `bytes` is the stretch's first byte, with two more after it.
   static bool opensLine(const char* bytes) { return bytes[0] == '"' && bytes[2] != '\n'; }
 
+  // Whether the stretch's first line, which no LF in a chunk stands before, may hold exactly the
+  // key. `bytes` is the stretch's first byte, with the key's size and two more after it.
+  bool mayOpenWithKey(const char* bytes) const {
+    return key_.data() != nullptr && std::memcmp(bytes + 1, key_.data(), key_.size()) == 0 &&
+           bytes[key_.size() + 1] == '"';
+  }
+
   // Takes the next chunk, at `offset`, whose bytes are `bytes`. Returns where the exact parser
   // takes over, or kGoesOn. Inlined into each kernel's loop.
   template <RecordEnds kRecordEnds>
@@ -135,16 +158,12 @@ class WellFormedStretch {
     const std::uint64_t faults = (masks.nextQuotes ^ lineEnds) |
                                  (masks.carriageReturns ^ masks.nextLineFeeds) |
                                  (masks.lineFeeds & masks.lineFeedsThreeOn);
-    // Lines known to open a record, when the kernel tells record ends; else every line.
-    std::uint64_t recordStarts = 0;
+    // The LFs known to end a record, when the kernel tells them; else every LF.
+    std::uint64_t lineEndsBefore = masks.lineFeeds;
     if constexpr (kRecordEnds == RecordEnds::Deposited) {
-      recordStarts = (masks.recordEnds << 1) | carriedRecordEnd_;
-      carriedRecordEnd_ = masks.recordEnds >> 63;
-    } else {
-      recordStarts = (masks.lineFeeds << 1) | carriedLineFeed_;
-      carriedLineFeed_ = masks.lineFeeds >> 63;
+      lineEndsBefore = masks.recordEnds;
     }
-    const std::uint64_t keyLines = masks.keyProbes & recordStarts;
+    const std::uint64_t keyLines = masks.keyProbes & lineEndsBefore;
     if ((faults | keyLines) != 0) [[unlikely]] {
       const std::uint64_t handover =
           stop(faults, keyLines, masks.lineFeeds, fieldAtStart, bytes, offset);
@@ -154,10 +173,16 @@ class WellFormedStretch {
     }
     const auto lineFeeds = static_cast<unsigned>(std::popcount(masks.lineFeeds));
     lines_ += lineFeeds;
-    const bool recordEnds = fieldAtStart + lineFeeds >= kFieldsPerRecord;
-    recordEndChunk_ = recordEnds ? offset : recordEndChunk_;
-    recordEndLineFeeds_ = recordEnds ? masks.lineFeeds : recordEndLineFeeds_;
-    recordEndField_ = recordEnds ? fieldAtStart : recordEndField_;
+    // A record ends in about every other chunk, at random: a conditional move, not a branch.
+    if constexpr (kRecordEnds == RecordEnds::Deposited) {
+      const std::uint64_t after = offset + kChunk - std::countl_zero(masks.recordEnds);
+      recordStart_ = masks.recordEnds != 0 ? after : recordStart_;
+    } else {
+      const bool recordEnds = fieldAtStart + lineFeeds >= kFieldsPerRecord;
+      recordEndChunk_ = recordEnds ? offset : recordEndChunk_;
+      recordEndLineFeeds_ = recordEnds ? masks.lineFeeds : recordEndLineFeeds_;
+      recordEndField_ = recordEnds ? fieldAtStart : recordEndField_;
+    }
     return kGoesOn;
   }
 
@@ -165,22 +190,34 @@ class WellFormedStretch {
   static constexpr std::uint64_t kChunk = 64;
   static constexpr unsigned kFieldsPerRecord = 5;
 
-  // A line with the key's probes opens a record and holds the key, before any fault: the exact
-  // parser reads that record. Otherwise a fault sends it back to the record in progress.
+  // A line after an LF with the key's probes opens a record and holds the key, before any fault:
+  // the exact parser reads that record. Otherwise a fault sends it back to the record in progress.
   std::uint64_t stop(std::uint64_t faults, std::uint64_t keyLines, std::uint64_t lineFeeds,
                      unsigned fieldAtStart, const char* bytes, std::uint64_t offset) const {
     const std::uint64_t beforeFault =
         faults == 0 ? ~std::uint64_t{0} : (std::uint64_t{1} << std::countr_zero(faults)) - 1;
     for (std::uint64_t lines = keyLines & beforeFault; lines != 0; lines &= lines - 1) {
       const int at = std::countr_zero(lines);
-      const std::uint64_t before = lineFeeds & ((std::uint64_t{1} << at) - 1);
+      // The LFs up to this one, which ends the line before the key's.
+      const std::uint64_t upTo = lineFeeds & ((std::uint64_t{2} << at) - 1);
       const unsigned field =
-          (fieldAtStart + static_cast<unsigned>(std::popcount(before))) % kFieldsPerRecord;
-      if (field == 0 && std::memcmp(bytes + at + 1, key_.data(), key_.size()) == 0) {
-        return offset + static_cast<std::uint64_t>(at);
+          (fieldAtStart + static_cast<unsigned>(std::popcount(upTo))) % kFieldsPerRecord;
+      if (field == 0 && holdsKey(bytes + at + 2)) {
+        return offset + static_cast<std::uint64_t>(at) + 1;
       }
     }
     return faults != 0 ? boundary() : kGoesOn;
+  }
+
+  // Whether `text` starts with the key's bytes. A loop rather than a call to memcmp, which would
+  // make the compiler keep the kernels' constants out of their registers.
+  bool holdsKey(const char* text) const {
+    for (std::size_t i = 0; i < key_.size(); ++i) {
+      if (text[i] != key_[i]) {
+        return false;
+      }
+    }
+    return true;
   }
 
   std::uint64_t start_;
@@ -188,11 +225,10 @@ class WellFormedStretch {
   // The line ends passed since the stretch began, modulo 5 between kernel calls: 32 bits make the
   // field a cheap division, and a call takes at most kMostChunks chunks of at most 64 line ends.
   std::uint32_t lines_ = 0;
-  // The last byte of the chunk before, as if a record had just ended before the stretch.
-  std::uint64_t carriedLineFeed_ = 1;
-  std::uint64_t carriedRecordEnd_ = 1;
-  // The last chunk in which a record ended (kGoesOn: none yet), its LFs and the field of the line
-  // in progress at its start.
+  // Where the record in progress started, followed by kernels that tell record ends.
+  std::uint64_t recordStart_;
+  // Else the last chunk in which a record ended (kGoesOn: none yet), its LFs and the field of the
+  // line in progress at its start.
   std::uint64_t recordEndChunk_ = kGoesOn;
   std::uint64_t recordEndLineFeeds_ = 0;
   unsigned recordEndField_ = 0;
