@@ -176,6 +176,14 @@ TEST_F(RecordFileTest, ALaterSaveSeesWhatChangedSinceTheLastOne) {
          writeBytes(path, bytes);
        },
        {u"Z-1", decodeWindows1252(std::string(200, 'z')), u"", u"", u""}},
+      // A new file, though it ends in the very bytes that the last save wrote.
+      {"a file of fewer lines was moved over it",
+       [](const std::string& path, const std::string&) {
+         const std::string sameEnd = recordBytes(kExample).substr(22);
+         writeBytes(path + ".new", "\"Z-1" + std::string(15, 'z') + "\"\r\n" + sameEnd);
+         std::filesystem::rename(path + ".new", path);
+       },
+       {u"Z-1" + std::u16string(15, u'z'), u"Calle 5, No. 12", u"555-0101", u"activo", u""}},
   };
   for (const auto& row : rows) {
     std::filesystem::remove(path_);

@@ -37,6 +37,14 @@ const std::string kLeadIn =
     "\"2019-04870\"\r\n\"Ana Vega\"\r\n\"Calle 5, No. 1\"\r\n\"555-0101\"\r\n\"\"\r\n";
 const std::string kKeyRecord = "\"k\"\r\n\"f\"\r\n\"g\"\r\n\"h\"\r\n\"i\"\r\n";
 const Fields kKtoI{"k", "f", "g", "h", "i"};
+// Two records of lines of two letters.
+const std::string kShortLines = [] {
+  std::string lines;
+  for (int line = 0; line < 10; ++line) {
+    lines += "\"ab\"\r\n";
+  }
+  return lines;
+}();
 // A key that stands in other fields, in a later matricula and as the start of an earlier one.
 const std::string kDecoys =
     "\"2019-048710\"\r\n\"2019-04871\"\r\n\"x 2019-04871\"\r\n\"\"\r\n\"\"\r\n"
@@ -129,6 +137,10 @@ const ReadRow kReadRows[] = {
      Fields{"2019-04871", "found", "", "", ""}},
     {"start of a matricula is no match", kDecoys, "2019-0487", std::nullopt},
     {"text of another field is no match", kDecoys, "x 2019-04871", std::nullopt},
+    {"a line of two fields among short lines shifts the records after it",
+     kShortLines + "\"xy\",z\r\n" + kShortLines.substr(0, 24) + "\"kk\"\r\n" + kShortLines +
+         kShortLines,
+     "kk", std::nullopt},
     {"key line cut by the end of the file", kPadding + "\"k\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n\"e",
      "k", std::nullopt},
 };
