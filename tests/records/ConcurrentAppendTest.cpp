@@ -8,10 +8,8 @@
 #include <unistd.h>
 
 #include <array>
-#include <chrono>
 #include <csignal>
 #include <cstdint>
-#include <cstdio>
 #include <map>
 #include <random>
 #include <string>
@@ -48,45 +46,27 @@ std::pair<int, int> idOf(const std::string& matricula) {
   return {std::stoi(matricula.substr(0, dash)), std::stoi(matricula.substr(dash + 1))};
 }
 
-StudentRecord lookUp(const std::string& path, std::u16string_view matricula) {
-  RecordFile file(path);
-  const FindOutcome found = file.FindRecord(matricula);
-  return found.status == FindStatus::Found ? found.record
-                                           : StudentRecord{u"?", u"?", u"?", u"?", u"?"};
-}
-
 // A pipe between this process and a child, for handshakes in place of sleeps.
 class Pipe {
  public:
-  Pipe() {
-    if (pipe2(ends_.data(), O_CLOEXEC) != 0) {
-      ends_ = {-1, -1};
-    }
-  }
+  Pipe() { EXPECT_EQ(pipe2(ends_.data(), O_CLOEXEC), 0); }
   ~Pipe() {
-    closeEnd(kRead);
-    closeEnd(kWrite);
+    closeWriteEnd();
+    ::close(ends_[0]);
   }
   Pipe(const Pipe&) = delete;
   Pipe& operator=(const Pipe&) = delete;
 
-  static constexpr int kRead = 0;
-  static constexpr int kWrite = 1;
-  void closeEnd(int end) {
-    if (ends_[end] >= 0) {
-      ::close(ends_[end]);
-    }
-    ends_[end] = -1;
-  }
+  // Once every child that writes is gone too, what is left to read ends at once.
+  void closeWriteEnd() { ::close(std::exchange(ends_[1], -1)); }
   void send(const void* bytes, std::size_t count) const {
-    [[maybe_unused]] const ssize_t sent = ::write(ends_[kWrite], bytes, count);
+    [[maybe_unused]] const ssize_t sent = ::write(ends_[1], bytes, count);
   }
-  // Whether `count` bytes arrived within `timeout`.
-  bool receive(void* bytes, std::size_t count,
-               std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
-    pollfd ready{ends_[kRead], POLLIN, 0};
-    return poll(&ready, 1, static_cast<int>(timeout.count())) == 1 &&
-           ::read(ends_[kRead], bytes, count) == static_cast<ssize_t>(count);
+  // Whether `count` bytes arrived within 10 s.
+  bool receive(void* bytes, std::size_t count) const {
+    pollfd ready{ends_[0], POLLIN, 0};
+    return poll(&ready, 1, 10000) == 1 &&
+           ::read(ends_[0], bytes, count) == static_cast<ssize_t>(count);
   }
   void signal() const { send("!", 1); }
   bool awaitSignal() const {
@@ -95,7 +75,7 @@ class Pipe {
   }
 
  private:
-  std::array<int, 2> ends_{-1, -1};
+  std::array<int, 2> ends_{-1, -1};  // reading, writing
 };
 
 // Eight programs append at once, as eight copies of the program on one file would: every record
@@ -211,37 +191,27 @@ TEST(SaveLock, AnotherCopySavingMeanwhileWaitsAndAppendsWhole) {
   }
 }
 
-// Another program keeps the file locked for 5 s. A save waits a bounded time, then fails with a
-// clear reason and leaves the file as it was; once the lock is gone, saves succeed again.
+// Another open of the file holds its lock, as another copy of the program in the midst of a save
+// would, for longer than a save waits. The save fails with a clear reason and leaves the file as it
+// was; once the lock is gone, saves succeed again.
 TEST(SaveLock, ALockHeldLongerThanTheWaitFailsTheSaveCleanly) {
   TempFolder folder;
   const std::string path = folder.file("archivo.txt");
   writeBytes(path, recordBytes(kFirst));
-  Pipe locked;
-  const pid_t holder = startChild([&] {
-    const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
-    struct flock whole {};
-    whole.l_type = F_WRLCK;
-    whole.l_whence = SEEK_SET;
-    if (fd < 0 || fcntl(fd, F_OFD_SETLK, &whole) != 0) {
-      return 1;
-    }
-    locked.signal();
-    sleep(5);
-    return 0;
-  });
-  ASSERT_GT(holder, 0);
-  ASSERT_TRUE(locked.awaitSignal());
+  const int holder = open(path.c_str(), O_RDWR | O_CLOEXEC);
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  ASSERT_EQ(fcntl(holder, F_OFD_SETLK, &whole), 0);
 
   RecordFile file(path);
   const SaveOutcome outcome = file.AppendRecord(kMine);
   EXPECT_EQ(outcome.status, SaveStatus::WriteFailed);
   EXPECT_EQ(errorReason(outcome.error), u"otro programa tiene el archivo en uso");
   EXPECT_EQ(readBytes(path), recordBytes(kFirst));
-  EXPECT_TRUE(descriptorsOn(path).empty());
+  EXPECT_EQ(descriptorsOn(path), std::vector<int>{holder});
 
-  kill(holder, SIGKILL);
-  exitCodeOf(holder);
+  close(holder);
   EXPECT_EQ(file.AppendRecord(kMine).status, SaveStatus::Saved);
   EXPECT_EQ(lookUp(path, kMine.matricula), kMine);
 }
@@ -258,11 +228,9 @@ TEST(KilledSaves, EveryConfirmedRecordSurvivesRandomKills) {
   std::mt19937 random(20261207);
   std::uniform_int_distribution<int> lifeMicroseconds(0, 12000);
   std::vector<StudentRecord> confirmed;
-  int kills = 0;
   for (int run = 0; run < kKills; ++run) {
     Pipe confirmations;
     const pid_t saver = startChild([&] {
-      confirmations.closeEnd(Pipe::kRead);
       RecordFile file(path);
       for (std::int32_t index = 0; index < kMostRecordsEach; ++index) {
         if (file.AppendRecord(recordOf(run, index)).status == SaveStatus::Saved) {
@@ -272,14 +240,14 @@ TEST(KilledSaves, EveryConfirmedRecordSurvivesRandomKills) {
       return 0;
     });
     ASSERT_GT(saver, 0);
-    confirmations.closeEnd(Pipe::kWrite);
+    confirmations.closeWriteEnd();
     std::int32_t index = 0;
     // Every other copy is killed in the midst of its saves rather than perhaps before its first.
     if (run % 2 == 0 && confirmations.receive(&index, sizeof index)) {
       confirmed.push_back(recordOf(run, index));
     }
     usleep(static_cast<useconds_t>(lifeMicroseconds(random)));
-    kills += kill(saver, SIGKILL) == 0 ? 1 : 0;
+    kill(saver, SIGKILL);
     exitCodeOf(saver);
     while (confirmations.receive(&index, sizeof index)) {
       confirmed.push_back(recordOf(run, index));
@@ -293,7 +261,6 @@ TEST(KilledSaves, EveryConfirmedRecordSurvivesRandomKills) {
   const auto records = ReferenceReader(bytes).records();
   EXPECT_EQ(records.back().end, bytes.size());
   std::map<std::u16string, StudentRecord> inFile;
-  int torn = 0;
   for (const auto& record : records) {
     const StudentRecord found = recordFrom(record.fields);
     inFile.emplace(found.matricula, found);
@@ -303,16 +270,10 @@ TEST(KilledSaves, EveryConfirmedRecordSurvivesRandomKills) {
                                 : process < 0 ? StudentRecord{found.matricula, u"", u"", u"", u""}
                                               : recordOf(process, index);
     ASSERT_TRUE(cutFrom(found, saved)) << record.fields[0];
-    torn += found == saved ? 0 : 1;
   }
   for (const StudentRecord& record : confirmed) {
     ASSERT_EQ(inFile[record.matricula], record);
   }
-  std::printf(
-      "kill test: %d kills, %zu records confirmed and found exactly, %zu records in the "
-      "file (%d torn by a kill and completed), final save found\n",
-      kills, confirmed.size(), records.size(), torn);
-  EXPECT_EQ(kills, kKills);
   EXPECT_GT(confirmed.size(), 0U);
 }
 

@@ -51,7 +51,8 @@ class FaultyFileSystem final : public FileSystem {
   std::function<void(Call)> onCall;
 
   int count(Call call) const { return counts_[index(call)]; }
-  int calls() const { return calls_; }
+  // Whether the calls counted since failCall() came as far as the failing one.
+  bool reachedFailingCall() const { return calls_ >= fault_.nth; }
   int injected(Call call) const { return injected_[index(call)]; }
   int injected() const { return std::accumulate(injected_.begin(), injected_.end(), 0); }
   // True when every injected failure was the close of a descriptor opened for reading only (a

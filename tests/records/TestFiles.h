@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "RecordFile.h"
 #include "StudentRecord.h"
 #include "Windows1252.h"
 
@@ -67,6 +68,14 @@ inline std::string recordBytes(const StudentRecord& record) {
     bytes += '"' + std::string(field->begin(), field->end()) + "\"\r\n";
   }
   return bytes;
+}
+
+// What a fresh lookup of `matricula` finds in the file at `path`; every field "?" when nothing.
+inline StudentRecord lookUp(const std::string& path, std::u16string_view matricula) {
+  RecordFile file(path);
+  const FindOutcome found = file.FindRecord(matricula);
+  return found.status == FindStatus::Found ? found.record
+                                           : StudentRecord{u"?", u"?", u"?", u"?", u"?"};
 }
 
 // Whether `found` is `whole` as far as a cut kept it: its first fields equal, then one field cut
