@@ -140,6 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
         FixedRow{"just_below_plain", 9.99999999999999E-5, u'.', u"9.99999999999999E-05"},
         FixedRow{"rounding_carries_into_plain_form", 9.999999999999999E-5, u'.', u"0.0001"},
         FixedRow{"small_exponent_form", 1.5E-5, u'.', u"1.5E-05"},
+        FixedRow{"two_digit_exponent_unpadded", 1E-10, u'.', u"1E-10"},
         FixedRow{"largest_double", DBL_MAX, u'.', u"1.79769313486232E+308"},
         FixedRow{"infinity_never_shown", -std::numeric_limits<double>::infinity(), u'.', u"-inf"},
         FixedRow{"smallest_subnormal", std::numeric_limits<double>::denorm_min(), u'.',
