@@ -141,6 +141,9 @@ const ReadRow kReadRows[] = {
      kShortLines + "\"xy\",z\r\n" + kShortLines.substr(0, 24) + "\"kk\"\r\n" + kShortLines +
          kShortLines,
      "kk", std::nullopt},
+    {"key longer than a chunk, its line opening at the end of one",
+     kLeadIn + "\"" + std::string(70, 'm') + "\"\r\n\"b\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n" + kPadding,
+     std::string(70, 'm'), Fields{std::string(70, 'm'), "b", "", "", ""}},
     {"key line cut by the end of the file", kPadding + "\"k\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n\"e",
      "k", std::nullopt},
 };
