@@ -9,6 +9,7 @@
 
 #include "ScreenRegistry.h"
 #include "ShellHarness.h"
+#include "frmCalculadorLayout.h"
 
 using app::ScreenId;
 using testsupport::ShellHarness;
@@ -63,6 +64,11 @@ class ShellTest : public QObject {
     QCOMPARE(calculator->font(), QFont(QStringLiteral("MS Sans Serif"), 8));
     QCOMPARE(ShellHarness::control<QLabel>(ScreenId::Calculador, "lblResultado")->font(),
              calculator->font());
+    // Controls stand where the layout puts them; the banner, wider in this font, shows whole.
+    QCOMPARE(ShellHarness::control<QLineEdit>(ScreenId::Calculador, "txtExpresion")->geometry(),
+             app::toPixels(calc::frmCalculadorLayout::txtExpresion.rect));
+    const auto* banner = ShellHarness::control<QLabel>(ScreenId::Calculador, "lblTitulo");
+    QVERIFY(banner->width() >= banner->sizeHint().width());
   }
 
   void everyTransitionLeavesOneScreenOrEndsTheProgram_data() {
