@@ -45,6 +45,14 @@ const std::string kShortLines = [] {
   }
   return lines;
 }();
+// Twelve records whose every line has a byte between its closing quote and its CR.
+const std::string kTextAfterQuotes = [] {
+  std::string lines;
+  for (int line = 0; line < 60; ++line) {
+    lines += "\"a\"x\r\n";
+  }
+  return lines;
+}();
 // A key that stands in other fields, in a later matricula and as the start of an earlier one.
 const std::string kDecoys =
     "\"2019-048710\"\r\n\"2019-04871\"\r\n\"x 2019-04871\"\r\n\"\"\r\n\"\"\r\n"
@@ -144,6 +152,9 @@ const ReadRow kReadRows[] = {
     {"key longer than a chunk, its line opening at the end of one",
      kLeadIn + "\"" + std::string(70, 'm') + "\"\r\n\"b\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n" + kPadding,
      std::string(70, 'm'), Fields{std::string(70, 'm'), "b", "", "", ""}},
+    {"text after the closing quote on every line of a long run",
+     kTextAfterQuotes + "\"k\"x\r\n\"b\"x\r\n\"c\"x\r\n\"d\"x\r\n\"e\"x\r\n" + kTextAfterQuotes,
+     "k\"x", Fields{"k\"x", "b\"x", "c\"x", "d\"x", "e\"x"}},
     {"key line cut by the end of the file", kPadding + "\"k\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n\"e",
      "k", std::nullopt},
 };
