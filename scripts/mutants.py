@@ -36,6 +36,9 @@ RELATIONAL_RE = re.compile(r"(?<=\s)(<=|>=|==|!=|<|>)(?=\s)")
 LOGICAL_RE = re.compile(r"(?<=\s)(&&|\|\|)(?=\s)")
 ARITHMETIC_RE = re.compile(r"(?<=\s)([+-])(?=\s)")
 # A decimal integer literal without suffix, not part of a name or a floating literal.
+# The operator kinds: each one's pattern and what each of its tokens becomes.
+OPERATOR_SWAPS = [("relational", RELATIONAL_RE, RELATIONAL_FLIP), ("logical", LOGICAL_RE, LOGICAL_SWAP),
+                  ("arithmetic", ARITHMETIC_RE, ARITHMETIC_SWAP)]
 CONSTANT_RE = re.compile(r"(?<![\w.'])(\d+)(?![\w.'])")
 # A whole line that is one call: a possibly qualified name or member chain, its arguments, ';'.
 CALL_RE = re.compile(r"^(\s*)([A-Za-z_][\w:]*(?:(?:\.|->)[A-Za-z_]\w*)*\s*\(.*\);)\s*$")
@@ -156,18 +159,10 @@ def sites_in_file(repo, path, rng):
         if masked.lstrip().startswith("#") or not masked.strip():
             previous = masked if masked.strip() else previous
             continue
-        for match in RELATIONAL_RE.finditer(masked):
-            token = match.group(1)
-            found["relational"].append(
-                Mutant(path, number, match.start(), "relational", token, RELATIONAL_FLIP[token]))
-        for match in LOGICAL_RE.finditer(masked):
-            token = match.group(1)
-            found["logical"].append(
-                Mutant(path, number, match.start(), "logical", token, LOGICAL_SWAP[token]))
-        for match in ARITHMETIC_RE.finditer(masked):
-            token = match.group(1)
-            found["arithmetic"].append(
-                Mutant(path, number, match.start(), "arithmetic", token, ARITHMETIC_SWAP[token]))
+        for kind, pattern, swap in OPERATOR_SWAPS:
+            for match in pattern.finditer(masked):
+                token = match.group(1)
+                found[kind].append(Mutant(path, number, match.start(), kind, token, swap[token]))
         for match in CONSTANT_RE.finditer(masked):
             token = match.group(1)
             # Layout tables count in twips, a fifteenth of a pixel: one more or less is unseen.

@@ -4,7 +4,6 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <string_view>
 
@@ -18,7 +17,7 @@ namespace records {
 // its record each line is, by counting line ends.
 
 // Bit i of each mask stands for byte i of a 64-byte chunk. The masks of the bytes 1 and 3 further
-// on are taken from the bytes themselves (the kernels read a little past the chunk), so that
+// on are taken from the bytes themselves (the kernels read up to a chunk past it), so that
 // checking a chunk needs nothing carried from the one before.
 struct ChunkMasks {
   std::uint64_t lineFeeds = 0;         // byte i is LF
@@ -137,8 +136,7 @@ class WellFormedStretch {
   // Whether the stretch's first line, which no LF in a chunk stands before, may hold exactly the
   // key. `bytes` is the stretch's first byte, with the key's size and two more after it.
   bool mayOpenWithKey(const char* bytes) const {
-    return key_.data() != nullptr && std::memcmp(bytes + 1, key_.data(), key_.size()) == 0 &&
-           bytes[key_.size() + 1] == '"';
+    return key_.data() != nullptr && holdsKey(bytes + 1) && bytes[key_.size() + 1] == '"';
   }
 
   // Takes the next chunk, at `offset`, whose bytes are `bytes`. Returns where the exact parser
