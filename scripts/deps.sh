@@ -13,6 +13,8 @@ TALVORA_RUN_PACKAGES=(cmake ninja-build g++ qt6-base-dev fonts-liberation2)
 TALVORA_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   clang-format clang-tidy xvfb xauth desktop-file-utils appstream dbus at-spi2-core python3-pyatspi
   xdotool orca speech-dispatcher file dpkg-dev lintian)
+# Qt's GTK platform theme, for the screenshots in a dark desktop scheme.
+TALVORA_TEST_PACKAGES+=(qt6-gtk-platformtheme)
 
 missing_packages() {
   local pkg

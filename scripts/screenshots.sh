@@ -1,21 +1,29 @@
 #!/usr/bin/env bash
-# screenshots.sh [--scale N] [--out DIR]
+# screenshots.sh [--scale N] [--dark | --gtk-theme THEME] [--out DIR]
 # Regenerates the pictures of the three screens: builds the program if needed, starts it under a
 # virtual display in a scratch folder, walks the chain with real mouse clicks and typing (xdotool), and
 # saves each window as DIR/frmCalculador.png, DIR/frmingreso.png and DIR/frmvista.png.
-#   --scale N   runs with QT_SCALE_FACTOR=N (the HiDPI check); default 1
-#   --out DIR   where the pictures go; default docs/ at scale 1, BUILD_DIR/screenshots-xN otherwise
+#   --scale N          runs with QT_SCALE_FACTOR=N (the HiDPI check); default 1
+#   --gtk-theme THEME  runs in that desktop scheme, through Qt's GTK platform theme (GTK_THEME=THEME);
+#                      Qt 6.4 tells only a dark scheme from a light one
+#   --dark             the same as --gtk-theme Adwaita:dark, what a GNOME user in dark mode gets;
+#                      docs/frmvista-dark.png is its frmvista.png
+#   --out DIR          where the pictures go; default docs/ at scale 1 in the standard scheme,
+#                      BUILD_DIR/screenshots-xN[-THEME] otherwise
 # TALVORA_BUILD_DIR picks an existing build; by default the `app` preset is built.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 scale=1
+theme=
 out=
 while [ $# -gt 0 ]; do
   case "$1" in
     --scale) scale=$2; shift 2 ;;
+    --dark) theme=Adwaita:dark; shift ;;
+    --gtk-theme) theme=$2; shift 2 ;;
     --out) out=$2; shift 2 ;;
-    *) echo "usage: $0 [--scale N] [--out DIR]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--scale N] [--dark | --gtk-theme THEME] [--out DIR]" >&2; exit 2 ;;
   esac
 done
 
@@ -32,12 +40,22 @@ if [ -z "${TALVORA_SHOTS_DISPLAY_READY:-}" ]; then
     cmake --build --preset app --target talvora >/dev/null
     export TALVORA_BUILD_DIR=$repo/build/app
   fi
-  [ -n "$out" ] || { [ "$scale" = 1 ] && out=$repo/docs || out=$TALVORA_BUILD_DIR/screenshots-x$scale; }
+  if [ -n "$theme" ] && [ ! -e "$(qtpaths6 --query QT_INSTALL_PLUGINS)/platformthemes/libqgtk3.so" ]; then
+    echo "Qt's GTK platform theme is missing: run scripts/deps.sh test" >&2
+    exit 1
+  fi
+  if [ -z "$out" ]; then
+    if [ "$scale" = 1 ] && [ -z "$theme" ]; then
+      out=$repo/docs
+    else
+      out=$TALVORA_BUILD_DIR/screenshots-x$scale${theme:+-${theme//:/-}}
+    fi
+  fi
   mkdir -p "$out"
   # A fresh display of its own at 96 dpi, so the pictures do not depend on the user's desktop.
   export TALVORA_SHOTS_DISPLAY_READY=1
   exec xvfb-run -a -s "-screen 0 1600x1200x24 -dpi 96 -nolisten tcp" \
-    bash "${BASH_SOURCE[0]}" --scale "$scale" --out "$(cd "$out" && pwd)"
+    bash "${BASH_SOURCE[0]}" --scale "$scale" ${theme:+--gtk-theme "$theme"} --out "$(cd "$out" && pwd)"
 fi
 
 workdir=$(mktemp -d)
@@ -47,6 +65,11 @@ trap 'kill "$pid" 2>/dev/null || true; rm -rf "$workdir"' EXIT
 printf '"%s"\r\n' 2024-0117 "Ana Maria Rojas" "Calle 8, 45" 555-0142 A >"$workdir/archivo.txt"
 
 cd "$workdir"
+if [ -n "$theme" ]; then
+  export QT_QPA_PLATFORMTHEME=gtk3 GTK_THEME=$theme
+else
+  unset QT_QPA_PLATFORMTHEME GTK_THEME
+fi
 QT_SCALE_FACTOR=$scale QT_QPA_PLATFORM=xcb "$TALVORA_BUILD_DIR/src/app/talvora" &
 pid=$!
 

@@ -1,11 +1,15 @@
 #include <QApplication>
 #include <QFont>
+#include <QHash>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPointer>
 #include <QScreen>
 #include <QTest>
+#include <algorithm>
+#include <cmath>
 
 #include "ScreenRegistry.h"
 #include "ShellHarness.h"
@@ -35,10 +39,89 @@ bool openFromTheCalculator(ScreenId screen) {
   return screen != ScreenId::Vista || ShellHarness::click(ScreenId::Ingreso, "cmdvizualizar");
 }
 
+// WCAG 2 contrast ratio of two colours, from 1:1 to 21:1.
+double contrast(const QColor& a, const QColor& b) {
+  const auto luminance = [](const QColor& c) {
+    const auto linear = [](double v) {
+      return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+  };
+  const double la = luminance(a);
+  const double lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The colour that fills most of `area`: a label's background.
+QColor commonestColour(const QImage& image, const QRect& area) {
+  QHash<QRgb, int> counts;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      ++counts[image.pixel(x, y)];
+    }
+  }
+  QRgb commonest = 0;
+  int most = 0;
+  for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+    if (it.value() > most) {
+      most = it.value();
+      commonest = it.key();
+    }
+  }
+  return QColor::fromRgb(commonest);
+}
+
+// The contrast of a label's text with its background, both read from the pixels inside the
+// label: the pixel that stands out most from the background is taken as the text (1:1 when no
+// text can be seen at all).
+double textContrast(const QImage& image, const QRect& area) {
+  const QColor background = commonestColour(image, area);
+  double most = 1.0;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      most = std::max(most, contrast(image.pixelColor(x, y), background));
+    }
+  }
+  return most;
+}
+
+// A desktop scheme's colours, on top of the default light palette so that every role is set.
+QPalette schemePalette(QPalette palette, const QColor& window, const QColor& text,
+                       const QColor& base, const QColor& accent, const QColor& highlightedText,
+                       const QColor& link) {
+  palette.setColor(QPalette::Window, window);
+  palette.setColor(QPalette::WindowText, text);
+  palette.setColor(QPalette::Base, base);
+  palette.setColor(QPalette::Text, text);
+  palette.setColor(QPalette::Button, window);
+  palette.setColor(QPalette::ButtonText, text);
+  palette.setColor(QPalette::Highlight, accent);
+  palette.setColor(QPalette::HighlightedText, highlightedText);
+  palette.setColor(QPalette::Link, link);
+  return palette;
+}
+
+// The colours that Qt's GTK platform theme gives for Adwaita:dark.
+QPalette darkPalette(const QPalette& light) {
+  const QColor text(0xf0, 0xf0, 0xf0);
+  const QColor accent(0x30, 0x8c, 0xc6);
+  return schemePalette(light, QColor(0x32, 0x32, 0x32), text, QColor(0x24, 0x24, 0x24), accent,
+                       text, accent);
+}
+
+// Black window, white text.
+QPalette highContrastPalette(const QPalette& light) {
+  return schemePalette(light, Qt::black, Qt::white, Qt::black, QColor(0x1a, 0xeb, 0xff), Qt::black,
+                       Qt::yellow);
+}
+
+enum class Scheme { Light, Dark, HighContrast };
+
 }  // namespace
 
 Q_DECLARE_METATYPE(After)
 Q_DECLARE_METATYPE(ScreenId)
+Q_DECLARE_METATYPE(Scheme)
 
 // The shell with the real screens: start-up, every transition of the chain, the close control and
 // the end of the program.
@@ -46,11 +129,15 @@ class ShellTest : public QObject {
   Q_OBJECT
 
  private slots:
+  void initTestCase() { light_ = QApplication::palette(); }
   void init() {
     harness_.start();
     app::ShowScreen(ScreenId::Calculador);  // what the program does at start-up
   }
-  void cleanup() { harness_.stop(); }
+  void cleanup() {
+    harness_.stop();
+    QApplication::setPalette(light_);
+  }
 
   void startUpOpensOnlyTheCentredCalculatorInTheLayoutsFont() {
     QCOMPARE(ShellHarness::loadedScreens(), std::vector<ScreenId>{ScreenId::Calculador});
@@ -167,8 +254,88 @@ class ShellTest : public QObject {
     }
   }
 
+  // Every label's text stands out from the background inside the label, and each line from the
+  // window, in the desktop's scheme: set before the screens are made, or changed while they are
+  // open. The calculator shows a result, so that its result label has text too.
+  void everyTextContrastsWithItsBackground_data() {
+    QTest::addColumn<ScreenId>("screen");
+    QTest::addColumn<Scheme>("scheme");
+    QTest::addColumn<bool>("changedWhileOpen");
+    const std::pair<ScreenId, const char*> screens[] = {{ScreenId::Calculador, "calculator"},
+                                                        {ScreenId::Ingreso, "data entry"},
+                                                        {ScreenId::Vista, "viewer"}};
+    const std::pair<Scheme, const char*> schemes[] = {
+        {Scheme::Light, "light"}, {Scheme::Dark, "dark"}, {Scheme::HighContrast, "high contrast"}};
+    for (const auto& [scheme, schemeName] : schemes) {
+      for (const auto& [screen, screenName] : screens) {
+        QTest::addRow("%s, %s", screenName, schemeName) << screen << scheme << false;
+      }
+    }
+    for (const auto& [screen, screenName] : screens) {
+      QTest::addRow("%s, turned dark while open", screenName) << screen << Scheme::Dark << true;
+    }
+  }
+
+  void everyTextContrastsWithItsBackground() {
+    QFETCH(ScreenId, screen);
+    QFETCH(Scheme, scheme);
+    QFETCH(bool, changedWhileOpen);
+    const QPalette palette = scheme == Scheme::Light  ? light_
+                             : scheme == Scheme::Dark ? darkPalette(light_)
+                                                      : highContrastPalette(light_);
+    if (!changedWhileOpen) {
+      // The program starts afresh under the scheme.
+      harness_.stop();
+      QApplication::setPalette(palette);
+      harness_.start();
+      app::ShowScreen(ScreenId::Calculador);
+    }
+    if (screen == ScreenId::Calculador) {
+      auto* box = ShellHarness::control<QLineEdit>(ScreenId::Calculador, "txtExpresion");
+      QTest::keyClicks(box, "2+3*4");
+      QTest::keyClick(box, Qt::Key_Return);
+    }
+    QVERIFY(openFromTheCalculator(screen));
+    ShellHarness::returnToEventLoop();
+    if (changedWhileOpen) {
+      QApplication::setPalette(palette);
+      ShellHarness::returnToEventLoop();
+    }
+    QWidget* window = ShellHarness::window(screen);
+    const QImage shown = window->grab().toImage();
+    const QString row = QString::fromUtf8(QTest::currentDataTag());
+    // Every ratio is measured and printed before any is judged, so that a failure shows them all.
+    QStringList unreadable;
+    const auto labels = window->findChildren<QLabel*>();
+    QVERIFY(!labels.isEmpty());
+    for (const QLabel* label : labels) {
+      QVERIFY2(!label->text().isEmpty(), qPrintable(label->objectName()));
+      const double ratio = textContrast(shown, label->geometry());
+      qInfo("%s: %s %.2f:1", qPrintable(row), qPrintable(label->objectName()), ratio);
+      if (ratio < 4.5) {
+        unreadable.append(QStringLiteral("%1 %2:1").arg(label->objectName()).arg(ratio, 0, 'f', 2));
+      }
+    }
+    for (const char* name : {"Line1", "Line2"}) {
+      const auto* line = window->findChild<QWidget*>(QString::fromUtf8(name));
+      if (line == nullptr) {
+        continue;  // only the viewer has lines
+      }
+      // The window shows just below the line, between the rows around it.
+      const QPoint middle = line->geometry().center();
+      const double ratio =
+          contrast(shown.pixelColor(middle), shown.pixelColor(middle + QPoint(0, 3)));
+      qInfo("%s: %s %.2f:1", qPrintable(row), name, ratio);
+      if (ratio < 3.0) {
+        unreadable.append(QStringLiteral("%1 %2:1").arg(name).arg(ratio, 0, 'f', 2));
+      }
+    }
+    QVERIFY2(unreadable.isEmpty(), qPrintable(unreadable.join(QStringLiteral(", "))));
+  }
+
  private:
   ShellHarness harness_;
+  QPalette light_;
 };
 
 QTEST_MAIN(ShellTest)
