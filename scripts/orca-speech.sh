@@ -54,7 +54,7 @@ DefaultModule file
 LogDir "$scratch"
 CONF
 cat >"$XDG_CONFIG_HOME/speech-dispatcher/modules/file.conf" <<CONF
-GenericExecuteSynth "printf '%s\\\\n' '\$DATA' >> $transcript"
+GenericExecuteSynth "printf '%s\\\\n' '\$DATA' >> '$transcript'"
 GenericLanguage "en" "english" "utf-8"
 AddVoice "en" "MALE1" "file"
 CONF
