@@ -39,8 +39,13 @@ export GSETTINGS_BACKEND=memory
 mkdir -p "$HOME" "$XDG_CONFIG_HOME/speech-dispatcher/modules" "$scratch/program"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
-# The speech server refuses to start without a sound device: ALSA's null device takes its sound. Its
-# one voice appends each utterance to a file, a second record of what was spoken.
+# What Orca speaks is taken where every Orca release sends it: to the speech server (Orca 48 no
+# longer logs it anywhere a script can hook). The server refuses to start without a sound device, so
+# ALSA's null device takes its sound. Its one voice appends each utterance, in UTF-8, to the
+# transcript as a line (a longer one sentence by sentence, a line each). What Orca cuts off before
+# the voice took it is missing, as it is for a listener.
+transcript=$scratch/transcript
+: >"$transcript"
 cat >"$XDG_CONFIG_HOME/speech-dispatcher/speechd.conf" <<CONF
 AudioOutputMethod "alsa"
 AudioALSADevice "null"
@@ -49,14 +54,13 @@ DefaultModule file
 LogDir "$scratch"
 CONF
 cat >"$XDG_CONFIG_HOME/speech-dispatcher/modules/file.conf" <<CONF
-GenericExecuteSynth "echo \'\$DATA\' >> $scratch/speechd-utterances"
+GenericExecuteSynth "printf '%s\\\\n' '\$DATA' >> '$transcript'"
+GenericLanguage "en" "english" "utf-8"
 AddVoice "en" "MALE1" "file"
 CONF
 
-transcript=$scratch/transcript
-: >"$transcript"
 a11y_start_bus
-"$a11y_python" "$repo/scripts/orca-with-transcript.py" "$transcript" >"$scratch/orca-output" 2>&1 &
+"$a11y_python" "$repo/scripts/orca-alongside.py" >"$scratch/orca-output" 2>&1 &
 orca_pid=$!
 # Orca says so once it listens to the desktop; a program started earlier would be met half-way.
 for _ in $(seq 600); do
@@ -70,7 +74,6 @@ status=0
 "$a11y_python" "$repo/scripts/orca-speech.py" "$transcript" || status=1
 if [ -n "${TALVORA_ORCA_TRANSCRIPT:-}" ]; then
   cp "$transcript" "$TALVORA_ORCA_TRANSCRIPT"
-  cp "$scratch/speechd-utterances" "$TALVORA_ORCA_TRANSCRIPT.speechd" 2>/dev/null || true
 fi
 if [ "$status" -ne 0 ]; then
   echo "what Orca spoke:" >&2
