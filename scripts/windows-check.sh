@@ -9,4 +9,7 @@ bash scripts/deps.sh windows
 
 start=$SECONDS
 cmake --workflow --preset windows
+# How many GoogleTest tests each program ran under wine, from CTest's log of this run.
+awk '/^[0-9]+\/[0-9]+ Test: / { name = $3 } /^\[  PASSED  \]/ { print name ": " $4 " tests passed" }' \
+  build/windows/Testing/Temporary/LastTest.log
 echo "Windows check: $((SECONDS - start)) s"
