@@ -98,8 +98,8 @@ AppendResult RecordAppender::writeDurably(int fd, const std::string& bytes, cons
   // in between, and a cut must leave its record alone.
   const FileOffset end = fs_.lseek(fd, 0, SEEK_CUR);
   if (end < 0) {
-    return abandon(fd, errno,
-                   static_cast<FileOffset>(tail.end));  // the best guess without the offset
+    // Where the tail was read is the best guess without the offset.
+    return abandon(fd, errno, static_cast<FileOffset>(tail.end));
   }
   const FileOffset recordStart = end - written;
   if (static_cast<std::size_t>(written) != bytes.size()) {
