@@ -22,7 +22,7 @@ void MemoryFileSystem::setFile(std::string bytes) {
   exists_ = true;
 }
 
-off_t MemoryFileSystem::position(int fd) const {
+records::FileOffset MemoryFileSystem::position(int fd) const {
   const auto found = handles_.find(fd);
   return found == handles_.end() ? -1 : found->second.position;
 }
@@ -79,7 +79,7 @@ ssize_t MemoryFileSystem::read(int fd, void* buffer, std::size_t count) {
   const auto from = static_cast<std::size_t>(handle->position);
   const std::size_t got = from >= bytes_.size() ? 0 : std::min(count, bytes_.size() - from);
   std::memcpy(buffer, bytes_.data() + from, got);
-  handle->position += static_cast<off_t>(got);
+  handle->position += static_cast<records::FileOffset>(got);
   return static_cast<ssize_t>(got);
 }
 
@@ -92,27 +92,27 @@ ssize_t MemoryFileSystem::write(int fd, const void* buffer, std::size_t count) {
     return failWith(EBADF);
   }
   if (handle->append) {
-    handle->position = static_cast<off_t>(bytes_.size());
+    handle->position = static_cast<records::FileOffset>(bytes_.size());
   }
   const auto at = static_cast<std::size_t>(handle->position);
   if (bytes_.size() < at + count) {
     bytes_.resize(at + count);
   }
   bytes_.replace(at, count, static_cast<const char*>(buffer), count);
-  handle->position += static_cast<off_t>(count);
+  handle->position += static_cast<records::FileOffset>(count);
   return static_cast<ssize_t>(count);
 }
 
-off_t MemoryFileSystem::lseek(int fd, off_t offset, int whence) {
+records::FileOffset MemoryFileSystem::lseek(int fd, records::FileOffset offset, int whence) {
   Handle* handle = fileHandle(fd);
   if (handle == nullptr) {
     return -1;
   }
-  off_t base = 0;
+  records::FileOffset base = 0;
   if (whence == SEEK_CUR) {
     base = handle->position;
   } else if (whence == SEEK_END) {
-    base = static_cast<off_t>(bytes_.size());
+    base = static_cast<records::FileOffset>(bytes_.size());
   } else if (whence != SEEK_SET) {
     return failWith(EINVAL);
   }
@@ -127,18 +127,18 @@ int MemoryFileSystem::fsync(int fd) {
   return handles_.count(fd) == 0 ? failWith(EBADF) : 0;
 }
 
-int MemoryFileSystem::fstat(int fd, struct stat* status) {
+int MemoryFileSystem::fstat(int fd, records::FileStatus* status) {
   const auto found = handles_.find(fd);
   if (found == handles_.end()) {
     return failWith(EBADF);
   }
   *status = {};
-  status->st_mode = found->second.folder ? S_IFDIR | 0755 : S_IFREG | 0644;
-  status->st_size = found->second.folder ? 0 : static_cast<off_t>(bytes_.size());
+  status->kind = found->second.folder ? records::FileKind::Folder : records::FileKind::Regular;
+  status->size = found->second.folder ? 0 : static_cast<records::FileOffset>(bytes_.size());
   return 0;
 }
 
-int MemoryFileSystem::ftruncate(int fd, off_t length) {
+int MemoryFileSystem::ftruncate(int fd, records::FileOffset length) {
   Handle* handle = fileHandle(fd);
   if (handle == nullptr) {
     return -1;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -27,15 +26,15 @@ class MemoryFileSystem final : public records::FileSystem {
 
   std::size_t openDescriptors() const { return handles_.size(); }
   // The read or write position of an open descriptor, or -1.
-  off_t position(int fd) const;
+  records::FileOffset position(int fd) const;
 
   int open(const char* path, int flags, mode_t mode) override;
   ssize_t read(int fd, void* buffer, std::size_t count) override;
   ssize_t write(int fd, const void* buffer, std::size_t count) override;
-  off_t lseek(int fd, off_t offset, int whence) override;
+  records::FileOffset lseek(int fd, records::FileOffset offset, int whence) override;
   int fsync(int fd) override;
-  int fstat(int fd, struct stat* status) override;
-  int ftruncate(int fd, off_t length) override;
+  int fstat(int fd, records::FileStatus* status) override;
+  int ftruncate(int fd, records::FileOffset length) override;
   int close(int fd) override;
   int lock(int fd) override;  // one program alone: always granted on an open descriptor
 
@@ -45,7 +44,7 @@ class MemoryFileSystem final : public records::FileSystem {
     bool readable = false;
     bool writable = false;
     bool append = false;
-    off_t position = 0;
+    records::FileOffset position = 0;
   };
 
   // The open handle on the file (not a folder) behind `fd`, or null with errno set.

@@ -79,7 +79,7 @@ void checkReader(const std::string& file, const std::string& key, std::size_t bl
       if (expected) {
         require(result.found->fields == expected->fields, "the record found is the first one");
         require(result.found->end == expected->end &&
-                    disk.position(fd) == static_cast<off_t>(expected->end),
+                    disk.position(fd) == static_cast<records::FileOffset>(expected->end),
                 "the handle stands just past the record found");
       }
       const records::RecordTail tail = records::readTail(disk, fd, 0, {route, size});

@@ -16,6 +16,10 @@ TALVORA_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang
 # Qt's GTK platform theme, for the screenshots in a dark desktop scheme.
 TALVORA_TEST_PACKAGES+=(qt6-gtk-platformtheme)
 
+# The Windows check (scripts/windows-check.sh): the mingw-w64 cross compiler, wine to run what it
+# builds, and GoogleTest's sources to build for Windows. The same names on Debian 12 and 13.
+TALVORA_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 googletest)
+
 missing_packages() {
   local pkg
   for pkg in "$@"; do
@@ -47,6 +51,7 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
   case "${1:-test}" in
     run) install_packages "${TALVORA_RUN_PACKAGES[@]}" ;;
     test) install_packages "${TALVORA_RUN_PACKAGES[@]}" "${TALVORA_TEST_PACKAGES[@]}" ;;
-    *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
+    windows) install_packages cmake ninja-build "${TALVORA_WINDOWS_PACKAGES[@]}" ;;
+    *) echo "usage: $0 [run|test|windows]" >&2; exit 2 ;;
   esac
 fi

@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string_view key = argv[2];
-  auto& disk = records::posixFileSystem();
+  auto& disk = records::systemFileSystem();
   const auto start = std::chrono::steady_clock::now();
   std::string outcome;
   int error = 0;

@@ -1,14 +1,12 @@
 #include "ErrorReason.h"
 
-#include <cerrno>
-
 namespace records {
 
 std::u16string errorReason(int error) {
   switch (error) {
     case ENOSPC:
       return u"no queda espacio en el disco";
-    case EDQUOT:
+    case kDiskQuotaExceeded:
       return u"se ha superado la cuota de disco";
     case EACCES:
     case EPERM:
@@ -51,7 +49,8 @@ std::u16string errorReason(int error) {
       break;
   }
   std::u16string phrase = u"error del sistema numero ";
-  for (const char digit : std::to_string(error)) {
+  const int number = error >= kSystemErrorBase ? error - kSystemErrorBase : error;
+  for (const char digit : std::to_string(number)) {
     phrase.push_back(static_cast<char16_t>(digit));
   }
   return phrase;

@@ -1,8 +1,5 @@
 #include "RecordAppender.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 
@@ -16,7 +13,7 @@ namespace {
 constexpr int kAppendFlags = O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK;
 
 // A failed save's cut point when no byte of it reached the file.
-constexpr off_t kNothingWritten = -1;
+constexpr FileOffset kNothingWritten = -1;
 
 // How many of its last bytes a save remembers to recognise the file at the next save.
 constexpr std::size_t kRememberedBytes = 32;
@@ -55,7 +52,7 @@ AppendResult RecordAppender::append(std::string_view record) {
   if (fd < 0) {
     return {errno};
   }
-  struct stat status {};
+  FileStatus status;
   if (const int error = lockRegularFile(fd, status); error != 0) {
     return abandon(fd, error, kNothingWritten);
   }
@@ -71,11 +68,11 @@ AppendResult RecordAppender::append(std::string_view record) {
 }
 
 // Returns 0 with the lock held and `status` describing the file under it, or the errno.
-int RecordAppender::lockRegularFile(int fd, struct stat& status) {
+int RecordAppender::lockRegularFile(int fd, FileStatus& status) {
   if (fs_.fstat(fd, &status) != 0) {
     return errno;
   }
-  if (!S_ISREG(status.st_mode)) {
+  if (status.kind != FileKind::Regular) {
     // A FIFO, a device or a socket would take the record away, or never end; a folder cannot be
     // opened for writing at all.
     return EINVAL;
@@ -91,7 +88,7 @@ int RecordAppender::lockRegularFile(int fd, struct stat& status) {
 // Writes `bytes` at the end of the file in one write, syncs them and closes the file, or cuts them
 // off again and reports why.
 AppendResult RecordAppender::writeDurably(int fd, const std::string& bytes, const RecordTail& tail,
-                                          const struct stat& status) {
+                                          const FileStatus& status) {
   const ssize_t written = fs_.write(fd, bytes.data(), bytes.size());
   if (written < 0) {
     // A failed write wrote nothing, so there is nothing to take back.
@@ -99,11 +96,12 @@ AppendResult RecordAppender::writeDurably(int fd, const std::string& bytes, cons
   }
   // The bytes begin where the append put them. A program that ignores the lock may have appended
   // in between, and a cut must leave its record alone.
-  const off_t end = fs_.lseek(fd, 0, SEEK_CUR);
+  const FileOffset end = fs_.lseek(fd, 0, SEEK_CUR);
   if (end < 0) {
-    return abandon(fd, errno, static_cast<off_t>(tail.end));  // the best guess without the offset
+    // Where the tail was read is the best guess without the offset.
+    return abandon(fd, errno, static_cast<FileOffset>(tail.end));
   }
-  const off_t recordStart = end - written;
+  const FileOffset recordStart = end - written;
   if (static_cast<std::size_t>(written) != bytes.size()) {
     // A short write leaves no errno; writing the rest tells why (a full disk, the file-size
     // limit). The bytes are cut back either way: only one whole write keeps appends apart.
@@ -114,7 +112,7 @@ AppendResult RecordAppender::writeDurably(int fd, const std::string& bytes, cons
   if (fs_.fsync(fd) != 0) {
     return abandon(fd, errno, recordStart);
   }
-  if (status.st_size == 0) {
+  if (status.size == 0) {
     // The file may have just been created: its name must be durable too.
     if (const int error = syncFolder(); error != 0) {
       return abandon(fd, error, recordStart);
@@ -135,15 +133,15 @@ AppendResult RecordAppender::writeDurably(int fd, const std::string& bytes, cons
 
 // The offset from which the tail must be read: the boundary the last save left, while the file is
 // still the one it wrote to, otherwise its first byte.
-std::uint64_t RecordAppender::knownBoundary(int fd, const struct stat& status) {
-  if (!learnt_ || learnt_->device != status.st_dev || learnt_->inode != status.st_ino ||
-      static_cast<std::uint64_t>(status.st_size) < learnt_->boundary) {
+std::uint64_t RecordAppender::knownBoundary(int fd, const FileStatus& status) {
+  if (!learnt_ || learnt_->identity != status.identity ||
+      static_cast<std::uint64_t>(status.size) < learnt_->boundary) {
     return 0;
   }
   // A file rewritten in place, or a new file on a reused inode, would not hold these bytes there.
   const std::string& expected = learnt_->lastBytes;
   std::string seen(expected.size(), '\0');
-  const auto at = static_cast<off_t>(learnt_->boundary - expected.size());
+  const auto at = static_cast<FileOffset>(learnt_->boundary - expected.size());
   if (fs_.lseek(fd, at, SEEK_SET) != at || !readExactly(fs_, fd, seen.data(), seen.size()) ||
       seen != expected) {
     return 0;
@@ -151,15 +149,14 @@ std::uint64_t RecordAppender::knownBoundary(int fd, const struct stat& status) {
   return learnt_->boundary;
 }
 
-void RecordAppender::learn(const struct stat& status, std::uint64_t end, std::string_view written) {
+void RecordAppender::learn(const FileStatus& status, std::uint64_t end, std::string_view written) {
   const std::size_t kept = std::min(kRememberedBytes, written.size());
-  learnt_ = LearntEnd{status.st_dev, status.st_ino, end,
-                      std::string(written.substr(written.size() - kept))};
+  learnt_ = LearntEnd{status.identity, end, std::string(written.substr(written.size() - kept))};
 }
 
 // Cuts the file back to `cutAt`, where this save's bytes begin (unless nothing was written),
 // while the lock still keeps other copies of the program out, then closes it and reports.
-AppendResult RecordAppender::abandon(int fd, int error, off_t cutAt) {
+AppendResult RecordAppender::abandon(int fd, int error, FileOffset cutAt) {
   if (cutAt != kNothingWritten) {
     fs_.ftruncate(fd, cutAt);
   }
@@ -170,14 +167,14 @@ AppendResult RecordAppender::abandon(int fd, int error, off_t cutAt) {
 // After a failing close the descriptor and its lock are gone: the file is opened and locked again,
 // and the record is cut off only if nothing was appended after it meanwhile. Otherwise it stays,
 // whole and synced.
-void RecordAppender::cutBackClosedFile(off_t recordStart, off_t recordEnd) {
+void RecordAppender::cutBackClosedFile(FileOffset recordStart, FileOffset recordEnd) {
   const int fd = fs_.open(fileName_.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK, 0);
   if (fd < 0) {
     return;
   }
-  struct stat status {};
+  FileStatus status;
   if (lockWithin(fs_, fd, kLockPatience) == 0 && fs_.fstat(fd, &status) == 0 &&
-      status.st_size == recordEnd) {
+      status.size == recordEnd) {
     fs_.ftruncate(fd, recordStart);
   }
   fs_.close(fd);

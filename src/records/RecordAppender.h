@@ -28,7 +28,7 @@ struct AppendResult {
 // so that a record another copy appended meanwhile stays. The lock ends when the file is closed.
 //
 // Finding the tail means reading the file once; afterwards only what was appended since the last
-// save is read, as long as the file is still the same one (same device, inode, and the bytes this
+// save is read, as long as the file is still the same one (same identity, and the bytes this
 // program wrote still standing where it wrote them).
 class RecordAppender {
  public:
@@ -39,19 +39,18 @@ class RecordAppender {
  private:
   // Where the last successful save left the file: on a record boundary, just past its bytes.
   struct LearntEnd {
-    dev_t device = 0;
-    ino_t inode = 0;
+    FileIdentity identity;
     std::uint64_t boundary = 0;
     std::string lastBytes;  // the bytes just before `boundary`, as this program wrote them
   };
 
-  int lockRegularFile(int fd, struct stat& status);
+  int lockRegularFile(int fd, FileStatus& status);
   AppendResult writeDurably(int fd, const std::string& bytes, const RecordTail& tail,
-                            const struct stat& status);
-  std::uint64_t knownBoundary(int fd, const struct stat& status);
-  void learn(const struct stat& status, std::uint64_t end, std::string_view written);
-  AppendResult abandon(int fd, int error, off_t cutAt);
-  void cutBackClosedFile(off_t recordStart, off_t recordEnd);
+                            const FileStatus& status);
+  std::uint64_t knownBoundary(int fd, const FileStatus& status);
+  void learn(const FileStatus& status, std::uint64_t end, std::string_view written);
+  AppendResult abandon(int fd, int error, FileOffset cutAt);
+  void cutBackClosedFile(FileOffset recordStart, FileOffset recordEnd);
   int syncFolder();
 
   const std::string& fileName_;

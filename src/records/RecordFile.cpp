@@ -1,8 +1,5 @@
 #include "RecordFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <utility>
 #include <variant>
@@ -62,13 +59,13 @@ FindOutcome RecordFile::FindRecord(std::u16string_view matricula) {
     return error == ENOENT ? FindOutcome{} : FindOutcome{FindStatus::ReadFailed, error, {}};
   }
   fd_ = fd;
-  struct stat status {};
+  FileStatus status;
   if (fs_.fstat(fd, &status) != 0) {
     return abandonLookup(errno);
   }
-  if (!S_ISREG(status.st_mode)) {
+  if (status.kind != FileKind::Regular) {
     // A folder cannot be read, and a device or FIFO might never end.
-    return abandonLookup(S_ISDIR(status.st_mode) ? EISDIR : EINVAL);
+    return abandonLookup(status.kind == FileKind::Folder ? EISDIR : EINVAL);
   }
 
   const LookupResult result = findFirstRecord(fs_, fd, encodeWindows1252(matricula));

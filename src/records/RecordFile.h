@@ -24,7 +24,7 @@ class RecordFile {
   static constexpr std::string_view kDefaultFileName = "archivo.txt";
 
   explicit RecordFile(std::string fileName = std::string(kDefaultFileName),
-                      FileSystem& fileSystem = posixFileSystem());
+                      FileSystem& fileSystem = systemFileSystem());
   ~RecordFile();
   RecordFile(const RecordFile&) = delete;
   RecordFile& operator=(const RecordFile&) = delete;

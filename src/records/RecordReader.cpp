@@ -72,7 +72,7 @@ class Window {
 
   // Drops what it holds and goes on reading at `offset`. Returns false with errno on failure.
   bool moveTo(std::uint64_t offset) {
-    if (fs_.lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) {
+    if (fs_.lseek(fd_, static_cast<FileOffset>(offset), SEEK_SET) < 0) {
       return false;
     }
     data_ = area_;
@@ -232,7 +232,7 @@ class Reader {
   }
 
   std::optional<std::uint64_t> found(const RecordParser& parser, ReadEnd& end) {
-    if (fs_.lseek(fd_, static_cast<off_t>(parser.matchEnd()), SEEK_SET) < 0) {
+    if (fs_.lseek(fd_, static_cast<FileOffset>(parser.matchEnd()), SEEK_SET) < 0) {
       end.error = errno;
     } else {
       end.found = FoundRecord{parser.matchFields(), parser.matchEnd()};
@@ -260,7 +260,7 @@ LookupResult findFirstRecord(FileSystem& fileSystem, int fd, const std::optional
 
 RecordTail readTail(FileSystem& fileSystem, int fd, std::uint64_t from,
                     const ReaderTuning& tuning) {
-  if (fileSystem.lseek(fd, static_cast<off_t>(from), SEEK_SET) < 0) {
+  if (fileSystem.lseek(fd, static_cast<FileOffset>(from), SEEK_SET) < 0) {
     return {errno, from, {}};
   }
   ReadEnd end = Reader(fileSystem, fd, from, std::nullopt, tuning).read();

@@ -22,7 +22,7 @@ enum class Persistence {
   FromThenOn,  // it and every later call fail, as a dead or full disk, or a crashed program, does
 };
 
-// The real POSIX calls, counted, any of which can be made to fail as a full disk or a failing
+// The real calls, counted, any of which can be made to fail as a full disk or a failing
 // device would: the n-th call of one kind, or the k-th call of any kind. A failing call does
 // nothing, except close, which releases the descriptor as Linux does even when it reports an
 // error. A write can also be cut short: it really writes only its first bytes and says so, as a
@@ -85,14 +85,14 @@ class FaultyFileSystem final : public FileSystem {
     }
     return real_.write(fd, buffer, count);
   }
-  off_t lseek(int fd, off_t offset, int whence) override {
+  FileOffset lseek(int fd, FileOffset offset, int whence) override {
     return fails(Call::Lseek) ? -1 : real_.lseek(fd, offset, whence);
   }
   int fsync(int fd) override { return fails(Call::Fsync) ? -1 : real_.fsync(fd); }
-  int fstat(int fd, struct stat* status) override {
+  int fstat(int fd, FileStatus* status) override {
     return fails(Call::Fstat) ? -1 : real_.fstat(fd, status);
   }
-  int ftruncate(int fd, off_t length) override {
+  int ftruncate(int fd, FileOffset length) override {
     return fails(Call::Ftruncate) ? -1 : real_.ftruncate(fd, length);
   }
   int close(int fd) override {
@@ -140,7 +140,7 @@ class FaultyFileSystem final : public FileSystem {
     return failing;
   }
 
-  FileSystem& real_ = posixFileSystem();
+  FileSystem& real_ = systemFileSystem();
   Fault fault_;
   std::array<int, kCallKinds> counts_{};
   std::array<int, kCallKinds> injected_{};

@@ -1,6 +1,4 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <random>
 #include <string>
@@ -17,7 +15,7 @@ namespace records {
 namespace {
 
 using namespace std::string_literals;
-using testing::fdInfo;
+using testing::positionOf;
 using testing::readBytes;
 using testing::ReferenceReader;
 using testing::TempFolder;
@@ -165,13 +163,14 @@ LookupResult lookUp(const std::string& file, const std::optional<std::string>& k
   const TempFolder folder;
   const std::string path = folder.file("archivo.txt");
   writeBytes(path, file);
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  FileSystem& disk = systemFileSystem();
+  const int fd = disk.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
   EXPECT_GE(fd, 0);
-  LookupResult result = findFirstRecord(posixFileSystem(), fd, key, {route, block});
+  LookupResult result = findFirstRecord(disk, fd, key, {route, block});
   if (result.found) {
-    EXPECT_EQ(fdInfo(fd, "pos", 10), static_cast<long long>(result.found->end));
+    EXPECT_EQ(positionOf(fd), static_cast<long long>(result.found->end));
   }
-  ::close(fd);
+  disk.close(fd);
   return result;
 }
 
@@ -306,14 +305,15 @@ TEST(RecordTail, CompletesATornRecordSoThatTheNextOneStartsInStep) {
     for (const std::string& before : {std::string(), kPadding}) {
       const std::string file = before + row.file;
       writeBytes(path, file);
-      const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+      FileSystem& disk = systemFileSystem();
+      const int fd = disk.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
       ASSERT_GE(fd, 0);
-      std::vector<RecordTail> tails = {checkTail(posixFileSystem(), fd, 0)};
+      std::vector<RecordTail> tails = {checkTail(disk, fd, 0)};
       for (const ReadRoute route : kRoutes) {
-        tails.push_back(readTail(posixFileSystem(), fd, 0, {route, 7}));
+        tails.push_back(readTail(disk, fd, 0, {route, 7}));
       }
-      tails.push_back(readTail(posixFileSystem(), fd, before.size()));
-      ::close(fd);
+      tails.push_back(readTail(disk, fd, before.size()));
+      disk.close(fd);
       for (const RecordTail& tail : tails) {
         EXPECT_EQ(tail.error, 0) << row.behaviour;
         EXPECT_EQ(tail.end, file.size()) << row.behaviour;

@@ -1,9 +1,11 @@
 #pragma once
 
-#include <fcntl.h>
-#include <sys/stat.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -12,6 +14,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,9 +29,14 @@ namespace records::testing {
 class TempFolder {
  public:
   TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "records-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) {
-      path_ = pattern;
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+      const auto path =
+          std::filesystem::temp_directory_path() / ("records-" + std::to_string(random()));
+      std::error_code error;
+      if (std::filesystem::create_directory(path, error)) {
+        path_ = path.string();
+      }
     }
   }
   ~TempFolder() {
@@ -101,6 +109,25 @@ inline StudentRecord recordFrom(const std::array<std::string, 5>& fields) {
           decodeWindows1252(fields[3]), decodeWindows1252(fields[4])};
 }
 
+#ifdef _WIN32
+// Whether anything holds `path` (a file or a folder) open: only then does opening it without
+// sharing fail. Windows shows no program which handles it holds, so one -1 stands for them all.
+inline std::vector<int> descriptorsOn(const std::string& path) {
+  const std::wstring wide = std::filesystem::path(path).wstring();
+  const HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    CloseHandle(handle);
+    return {};
+  }
+  return GetLastError() == ERROR_SHARING_VIOLATION ? std::vector<int>{-1} : std::vector<int>{};
+}
+
+// Where the descriptor `fd` of the file system seam stands.
+inline long long positionOf(int fd) {
+  return systemFileSystem().lseek(fd, 0, SEEK_CUR);
+}
+#else
 // The descriptors of this process that the operating system shows open on `path`.
 inline std::vector<int> descriptorsOn(const std::string& path) {
   const std::string wanted = std::filesystem::weakly_canonical(path).string();
@@ -126,6 +153,11 @@ inline long long fdInfo(int fd, std::string_view key, int base) {
     }
   }
   return -1;
+}
+
+// Where the descriptor `fd` stands, as the system shows it.
+inline long long positionOf(int fd) {
+  return fdInfo(fd, "pos", 10);
 }
 
 enum class As { ThisUser, Unprivileged };
@@ -156,5 +188,6 @@ inline int exitCodeOf(pid_t child) {
 inline int runChild(const std::function<int()>& body, As as = As::ThisUser) {
   return exitCodeOf(startChild(body, as));
 }
+#endif
 
 }  // namespace records::testing

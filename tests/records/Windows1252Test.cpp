@@ -6,6 +6,11 @@
 #include <set>
 
 #include "ErrorReason.h"
+#include "FileSystem.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace records {
 namespace {
@@ -64,13 +69,45 @@ TEST(ErrorReason, NamesTheCommonReasonsInPlainSpanish) {
   EXPECT_EQ(errorReason(EISDIR), u"es una carpeta");
   EXPECT_EQ(errorReason(EACCES), errorReason(EPERM));
   EXPECT_EQ(errorReason(12345), u"error del sistema numero 12345");
-  for (const int error :
-       {ENOSPC, EACCES, EISDIR, EROFS, EIO, EDQUOT, ENOENT, EINVAL, EAGAIN, ENOLCK, 12345}) {
+  for (const int error : {ENOSPC, EACCES, EISDIR, EROFS, EIO, kDiskQuotaExceeded, ENOENT, EINVAL,
+                          EAGAIN, ENOLCK, 12345}) {
     for (const char16_t unit : errorReason(error)) {
       EXPECT_LT(unit, 0x80) << "plain ASCII, for error " << error;
     }
   }
 }
+
+#ifdef _WIN32
+// A failure reads the same to the user on Windows as on Linux.
+TEST(ErrorReason, WindowsErrorsReadAsTheirLinuxNamesakes) {
+  const struct {
+    unsigned long code;
+    int error;
+  } rows[] = {
+      {ERROR_DISK_FULL, ENOSPC},
+      {ERROR_HANDLE_DISK_FULL, ENOSPC},
+      {kWin32DiskQuotaExceeded, kDiskQuotaExceeded},
+      {ERROR_ACCESS_DENIED, EACCES},
+      {ERROR_WRITE_PROTECT, EROFS},
+      {ERROR_CRC, EIO},
+      {ERROR_FILE_NOT_FOUND, ENOENT},
+      {ERROR_PATH_NOT_FOUND, ENOENT},
+      {ERROR_SHARING_VIOLATION, EBUSY},
+      {ERROR_LOCK_VIOLATION, EAGAIN},
+      {ERROR_TOO_MANY_OPEN_FILES, EMFILE},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(errorReason(errnoFromWin32(row.code)), errorReason(row.error)) << row.code;
+  }
+  EXPECT_EQ(errorReason(errnoFromWin32(kWin32DiskQuotaExceeded)),
+            u"se ha superado la cuota de disco");
+  EXPECT_EQ(errorReason(errnoFromWin32(ERROR_LOCK_VIOLATION)),
+            u"otro programa tiene el archivo en uso");
+  // One with no errno keeps its own number, which the user can look up.
+  EXPECT_EQ(errorReason(errnoFromWin32(ERROR_NO_SYSTEM_RESOURCES)),
+            u"error del sistema numero 1450");
+}
+#endif
 
 }  // namespace
 }  // namespace records

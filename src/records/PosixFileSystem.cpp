@@ -1,7 +1,13 @@
-#include "FileSystem.h"
+// The file system seam on Linux: the POSIX calls themselves.
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
+
+#include "FileSizeSignal.h"
+#include "FileSystem.h"
 
 namespace records {
 namespace {
@@ -15,10 +21,23 @@ class PosixFileSystem final : public FileSystem {
   ssize_t write(int fd, const void* buffer, std::size_t count) override {
     return ::write(fd, buffer, count);
   }
-  off_t lseek(int fd, off_t offset, int whence) override { return ::lseek(fd, offset, whence); }
+  FileOffset lseek(int fd, FileOffset offset, int whence) override {
+    return ::lseek(fd, offset, whence);
+  }
   int fsync(int fd) override { return ::fsync(fd); }
-  int fstat(int fd, struct stat* status) override { return ::fstat(fd, status); }
-  int ftruncate(int fd, off_t length) override { return ::ftruncate(fd, length); }
+  int fstat(int fd, FileStatus* status) override {
+    struct stat posix {};
+    if (::fstat(fd, &posix) != 0) {
+      return -1;
+    }
+    status->kind = S_ISREG(posix.st_mode)   ? FileKind::Regular
+                   : S_ISDIR(posix.st_mode) ? FileKind::Folder
+                                            : FileKind::Other;
+    status->size = posix.st_size;
+    status->identity = {posix.st_dev, posix.st_ino};
+    return 0;
+  }
+  int ftruncate(int fd, FileOffset length) override { return ::ftruncate(fd, length); }
   int close(int fd) override { return ::close(fd); }
   int lock(int fd) override {
     struct flock whole {};
@@ -30,9 +49,13 @@ class PosixFileSystem final : public FileSystem {
 
 }  // namespace
 
-FileSystem& posixFileSystem() {
+FileSystem& systemFileSystem() {
   static PosixFileSystem fileSystem;
   return fileSystem;
+}
+
+void surviveFileSizeLimit() {
+  std::signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace records
