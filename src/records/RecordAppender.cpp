@@ -55,7 +55,7 @@ AppendResult RecordAppender::append(std::string_view record) {
   if (fd < 0) {
     return {errno};
   }
-  struct stat status {};
+  struct stat status = {};
   if (const int error = lockRegularFile(fd, status); error != 0) {
     return abandon(fd, error, kNothingWritten);
   }
@@ -175,7 +175,7 @@ void RecordAppender::cutBackClosedFile(off_t recordStart, off_t recordEnd) {
   if (fd < 0) {
     return;
   }
-  struct stat status {};
+  struct stat status = {};
   if (lockWithin(fs_, fd, kLockPatience) == 0 && fs_.fstat(fd, &status) == 0 &&
       status.st_size == recordEnd) {
     fs_.ftruncate(fd, recordStart);

@@ -62,7 +62,7 @@ FindOutcome RecordFile::FindRecord(std::u16string_view matricula) {
     return error == ENOENT ? FindOutcome{} : FindOutcome{FindStatus::ReadFailed, error, {}};
   }
   fd_ = fd;
-  struct stat status {};
+  struct stat status = {};
   if (fs_.fstat(fd, &status) != 0) {
     return abandonLookup(errno);
   }

@@ -106,7 +106,7 @@ TEST_F(RecordFileTest, AHitLeavesTheReadingHandleOpenPastTheRecord) {
 // now: F_OFD_GETLK on a descriptor of its own shows a conflicting lock.
 bool lockedByAnotherOpen(const std::string& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  struct flock probe {};
+  struct flock probe = {};
   probe.l_type = F_WRLCK;
   probe.l_whence = SEEK_SET;
   const bool locked = fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
