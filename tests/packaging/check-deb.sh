@@ -56,6 +56,9 @@ zcat "$work/root/usr/share/doc/talvora/changelog.gz" | head -1 | grep -q "^talvo
 # dpkg-shlibdeps, not a hand-written list, finds the Qt library the program links.
 dpkg-deb --field "$deb" Depends | grep -q 'libqt6widgets6 (>= ' ||
   fail "Depends names no versioned libqt6widgets6: $(dpkg-deb --field "$deb" Depends)"
+# The font the windows were measured with; without it the captions do not fit their buttons.
+dpkg-deb --field "$deb" Depends | tr ',' '\n' | grep -qx ' *fonts-liberation2 *' ||
+  fail "Depends does not name fonts-liberation2: $(dpkg-deb --field "$deb" Depends)"
 
 echo "--- the unpacked program's first window"
 # A clean environment, so that nothing of the build (library or plugin paths) helps the program. Qt
