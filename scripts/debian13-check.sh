@@ -19,6 +19,8 @@ mirror=${mirror:-http://deb.debian.org/debian}
 
 root=$(mktemp -d "${TMPDIR:-/var/tmp}/talvora-debian13.XXXXXX")
 log=$root.debootstrap.log
+# It becomes the root folder, which every user must be able to enter (apt downloads as _apt).
+chmod 0755 "$root"
 # Everything is mounted inside a mount namespace of its own (below), so the mounts end with it, even
 # if this script is killed. Before removing the root, make sure of that: removing a tree with /dev
 # bound into it would remove the machine's device files.
@@ -72,3 +74,14 @@ echo "=== git and the test command's packages, in the root"
 in_root 'apt-get install -y -qq --no-install-recommends git >/dev/null && cd /root/talvora && scripts/deps.sh test'
 echo "=== scripts/test.sh in the root"
 in_root --no-network 'cd /root/talvora && scripts/test.sh'
+# The package the test command built, installed as the README says, then started from the menu's
+# command: still running after three seconds, it has started.
+echo "=== apt install ./talvora_*.deb in the root, then talvora"
+in_root --no-network '
+  apt install -y -q /root/talvora/build/package/talvora_*.deb
+  cd "$(mktemp -d)"
+  status=0
+  QT_QPA_PLATFORM=offscreen timeout 3 talvora || status=$?
+  [ "$status" -eq 124 ] || { echo "FAIL: the installed talvora ended with status $status" >&2; exit 1; }
+  echo "the installed talvora started and was still running after 3 s"
+  apt-get remove -y -qq talvora >/dev/null'
