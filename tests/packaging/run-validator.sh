@@ -39,7 +39,8 @@ case "$mode" in
     status=$?
     echo "$output"
     [ "$status" -eq 0 ] && exit 0
-    issues=$(grep -E '^[EWIP]: ' <<<"$output")
+    # One line per issue, indented under the file's name by validate-tree.
+    issues=$(grep -E '^ *[EWIP]: ' <<<"$output" | sed 's/^ *//')
     [ -n "$issues" ] || exit 1
     if grep -vE '^(W: [^ ]+: url-homepage-missing|I: [^ ]+: unknown-tag developer)$' <<<"$issues"; then
       exit 1
