@@ -8,7 +8,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TALVORA_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION education)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The libraries the program links, with the versions it needs, as dpkg-shlibdeps finds them.
+# The libraries the program links, with the versions it needs, as dpkg-shlibdeps finds them, after
+# the font the windows were laid out with: the program asks for Liberation Sans in place of MS Sans
+# Serif, and the wider fallback (DejaVu Sans) cuts off button captions.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS fonts-liberation2)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/StripLikeDebian.cmake)

@@ -4,7 +4,10 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-sources() { git ls-files -- 'src/*' 'tests/*' 'bench/*' 'fuzz/*' | grep -E '\.(cpp|h)$' || true; }
+# Without git (or outside a clone) there would be no file to check, and the check would pass: fail.
+tracked=$(git ls-files -- 'src/*' 'tests/*' 'bench/*' 'fuzz/*') ||
+  { echo "lint.sh: git ls-files failed; run it in a git clone of the project" >&2; exit 1; }
+sources() { grep -E '\.(cpp|h)$' <<<"$tracked" || true; }
 
 case "$1" in
   format)

@@ -50,7 +50,9 @@ double roundHalfToEven(double x) {
 std::optional<std::int32_t> toInt32(double integral) {
   constexpr double kLowest = -2147483648.0;
   constexpr double kHighest = 2147483647.0;
-  if (!(integral >= kLowest && integral <= kHighest)) {
+  // Asked this way round, NaN (which fails every comparison) is out of range too.
+  const bool inRange = integral >= kLowest && integral <= kHighest;
+  if (!inRange) {
     return std::nullopt;
   }
   return static_cast<std::int32_t>(integral);

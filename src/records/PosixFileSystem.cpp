@@ -26,7 +26,7 @@ class PosixFileSystem final : public FileSystem {
   }
   int fsync(int fd) override { return ::fsync(fd); }
   int fstat(int fd, FileStatus* status) override {
-    struct stat posix {};
+    struct stat posix = {};
     if (::fstat(fd, &posix) != 0) {
       return -1;
     }
@@ -40,7 +40,7 @@ class PosixFileSystem final : public FileSystem {
   int ftruncate(int fd, FileOffset length) override { return ::ftruncate(fd, length); }
   int close(int fd) override { return ::close(fd); }
   int lock(int fd) override {
-    struct flock whole {};
+    struct flock whole = {};
     whole.l_type = F_WRLCK;
     whole.l_whence = SEEK_SET;  // from the first byte; a length of 0 runs to any end of the file
     return ::fcntl(fd, F_OFD_SETLK, &whole);

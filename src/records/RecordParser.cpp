@@ -102,8 +102,10 @@ std::size_t RecordParser::run(std::string_view bytes, Stop until) {
   const std::size_t count = bytes.size();
   std::size_t index = 0;
   recordEnded_ = false;
-  while (index < count && !matched_ &&
-         !(until == Stop::AtRecordEnd && recordEnded_ && state_ == State::FieldStart)) {
+  const auto stopsHere = [&] {
+    return until == Stop::AtRecordEnd && recordEnded_ && state_ == State::FieldStart;
+  };
+  while (index < count && !matched_ && !stopsHere()) {
     switch (state_) {
       case State::FieldStart: {
         const char byte = data[index];

@@ -224,7 +224,7 @@ class AccessibilityTest : public QObject {
   // A result that comes while the screen is not the active window (a message box over it is
   // closing) waits until the screen is active again, so that the reader telling the screen does
   // not cut it off; it is not lost.
-  void aResultForAnInactiveScreenIsAnnouncedWhenItIsActiveAgain() {
+  void aResultForAnInactiveScreenIsAnnouncedWhenItIsActiveAgain() const {
     calc::frmCalculador window;
     showActive(window);
     QWidget other;

@@ -186,7 +186,9 @@ void expectRoundTrip(double value) {
       EXPECT_EQ(rounded, roundedByPrintf(value)) << value;  // an infinity of the value's sign
       continue;
     }
-    ASSERT_TRUE(read.has_value()) << testing::PrintToString(text);
+    if (!read.has_value()) {
+      FAIL() << testing::PrintToString(text);
+    }
     EXPECT_EQ(std::bit_cast<std::uint64_t>(*read), std::bit_cast<std::uint64_t>(rounded))
         << testing::PrintToString(text) << " from " << value;
     EXPECT_EQ(rounded, roundedByPrintf(value)) << value;

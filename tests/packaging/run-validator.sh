@@ -26,6 +26,25 @@ case "$mode" in
     echo "$output"
     if [ "$status" -ne 0 ] || grep -qE ': (error|warning): ' <<<"$output"; then exit 1; fi
     ;;
-  metainfo) appstreamcli validate --no-net --strict --explain "$target" ;;
-  tree) appstreamcli validate-tree --no-net --strict --explain "$target" ;;
+  metainfo | tree)
+    # Strict: warnings and infos fail, but for exactly these two issues, each a line of its own:
+    # - url-homepage-missing (AppStream 1.0): the project has no public address yet, and an invented
+    #   one would send users nowhere;
+    # - unknown-tag developer (AppStream 0.16, Debian 12): the `developer` block that 1.0 asks for in
+    #   place of the deprecated `developer_name` is newer than that validator.
+    # Anything else it reports, or a failure it reports no issue for, fails.
+    command=validate
+    [ "$mode" = tree ] && command=validate-tree
+    output=$(appstreamcli "$command" --no-net --strict --explain "$target" 2>&1)
+    status=$?
+    echo "$output"
+    [ "$status" -eq 0 ] && exit 0
+    # One line per issue, indented under the file's name by validate-tree.
+    issues=$(grep -E '^ *[EWIP]: ' <<<"$output" | sed 's/^ *//')
+    [ -n "$issues" ] || exit 1
+    if grep -vE '^(W: [^ ]+: url-homepage-missing|I: [^ ]+: unknown-tag developer)$' <<<"$issues"; then
+      exit 1
+    fi
+    echo "only the issues tolerated above: passed"
+    ;;
 esac

@@ -199,7 +199,7 @@ TEST(SaveLock, ALockHeldLongerThanTheWaitFailsTheSaveCleanly) {
   const std::string path = folder.file("archivo.txt");
   writeBytes(path, recordBytes(kFirst));
   const int holder = open(path.c_str(), O_RDWR | O_CLOEXEC);
-  struct flock whole {};
+  struct flock whole = {};
   whole.l_type = F_WRLCK;
   whole.l_whence = SEEK_SET;
   ASSERT_EQ(fcntl(holder, F_OFD_SETLK, &whole), 0);

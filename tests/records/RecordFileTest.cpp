@@ -123,7 +123,7 @@ bool lockedByAnotherOpen(const std::string& path) {
   disk.close(fd);
 #else
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  struct flock probe {};
+  struct flock probe = {};
   probe.l_type = F_WRLCK;
   probe.l_whence = SEEK_SET;
   const bool locked = fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
