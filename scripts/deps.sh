@@ -8,15 +8,14 @@ TALVORA_RUN_PACKAGES=(cmake ninja-build g++ qt6-base-dev fonts-liberation2)
 # What the test command needs on top: test and benchmark libraries, the sanitizer and fuzzer runtime,
 # the linters, a virtual display, the validators of the desktop integration files, and the session and
 # accessibility buses with their Python bindings and an input driver for the screen-reader and
-# screenshot scripts, the Orca screen reader with its speech server, and what cpack needs to build
+# screenshot scripts, Qt's GTK platform theme for the screenshots in a dark desktop scheme, the Orca
+# screen reader with its speech server, and what cpack needs to build
 # the Debian package (file and dpkg-shlibdeps) and lintian to check it. Only names that every release
 # (Debian 12 and 13) has: libclang-rt-dev, like clang, comes from the release's llvm-defaults and brings
 # the runtime of that same clang (14 on Debian 12, 19 on Debian 13).
 TALVORA_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev
   clang-format clang-tidy xvfb xauth desktop-file-utils appstream dbus at-spi2-core python3-pyatspi
-  xdotool orca speech-dispatcher file dpkg-dev lintian)
-# Qt's GTK platform theme, for the screenshots in a dark desktop scheme.
-TALVORA_TEST_PACKAGES+=(qt6-gtk-platformtheme)
+  xdotool qt6-gtk-platformtheme orca speech-dispatcher file dpkg-dev lintian)
 
 # The Windows check (scripts/windows-check.sh): the mingw-w64 cross compiler, wine to run what it
 # builds, and GoogleTest's sources to build for Windows. The same names on Debian 12 and 13.
