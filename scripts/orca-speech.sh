@@ -59,6 +59,14 @@ GenericLanguage "en" "english" "utf-8"
 AddVoice "en" "MALE1" "file"
 CONF
 
+# No echo of each key: the walk checks what Orca says of the program, and a key's echo, which Orca
+# may speak only after what the key brought up, interrupts that speech and drops what was queued.
+mkdir -p "$HOME/.local/share/orca"
+cat >"$HOME/.local/share/orca/orca-customizations.py" <<'PY'
+import orca.settings
+orca.settings.enableKeyEcho = False
+PY
+
 a11y_start_bus
 "$a11y_python" "$repo/scripts/orca-alongside.py" >"$scratch/orca-output" 2>&1 &
 orca_pid=$!
