@@ -1,22 +1,5 @@
-# Cross build for 64-bit Windows with Debian's mingw-w64 (posix threads, for std::thread and
-# std::mutex), linked statically so that each program runs alone. CTest runs the programs under
-# wine, in a wine prefix of this build's own, created at the first run and thrown away with it.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+# Cross build of the pure cores for 64-bit Windows, linked statically so that each program runs
+# alone. CTest runs the programs under wine, in a wine prefix of this build's own, created at the
+# first run and thrown away with it.
+include(${CMAKE_CURRENT_LIST_DIR}/windows-mingw-compilers.cmake)
 set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
-
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# wine's loader is not on PATH. No debug chatter, and no offer to install Mono or Gecko, which
-# these programs never use, while the prefix is made.
-set(CMAKE_CROSSCOMPILING_EMULATOR
-    env WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
-    /usr/lib/wine/wine64)
