@@ -20,6 +20,10 @@ TALVORA_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang
 # The Windows check (scripts/windows-check.sh): the mingw-w64 cross compiler, wine to run what it
 # builds, and GoogleTest's sources to build for Windows. The same names on Debian 12 and 13.
 TALVORA_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 googletest)
+# The program itself for Windows (scripts/windows-program.sh) on top: Qt's host tools and its source
+# unpacker for the Qt kit, NSIS for the installer, zip for the portable archive, and a virtual display
+# with a key driver and the clipboard for the walk under wine.
+TALVORA_WINDOWS_GUI_PACKAGES=(qt6-base-dev dpkg-dev nsis zip unzip xvfb xauth xdotool xclip)
 
 missing_packages() {
   local pkg
@@ -53,6 +57,10 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
     run) install_packages "${TALVORA_RUN_PACKAGES[@]}" ;;
     test) install_packages "${TALVORA_RUN_PACKAGES[@]}" "${TALVORA_TEST_PACKAGES[@]}" ;;
     windows) install_packages cmake ninja-build "${TALVORA_WINDOWS_PACKAGES[@]}" ;;
-    *) echo "usage: $0 [run|test|windows]" >&2; exit 2 ;;
+    windows-gui)
+      install_packages cmake ninja-build "${TALVORA_WINDOWS_PACKAGES[@]}" \
+        "${TALVORA_WINDOWS_GUI_PACKAGES[@]}"
+      ;;
+    *) echo "usage: $0 [run|test|windows|windows-gui]" >&2; exit 2 ;;
   esac
 fi
