@@ -9,6 +9,10 @@
 #include "ScreenRegistry.h"
 #include "ShellHarness.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 using app::ScreenId;
 using records::RecordFile;
 using testsupport::ShellHarness;
@@ -52,6 +56,22 @@ bool writeFile(const QByteArray& bytes) {
   return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+#ifdef _WIN32
+// Windows lists no process's handles; one open on the record file shows in that the file cannot be
+// opened for exclusive use. So this tells none from some (the checks ask for at most one).
+int descriptorsOnTheRecordFile() {
+  HANDLE handle = CreateFileW(L"archivo.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return GetLastError() == ERROR_SHARING_VIOLATION ? 1 : 0;
+  }
+  CloseHandle(handle);
+  return 0;
+}
+
+// Windows has no link from a file's name to a device.
+constexpr bool kDevicesHaveFileNames = false;
+#else
 // Descriptors of this process open on the record file, as the operating system sees them.
 int descriptorsOnTheRecordFile() {
   int count = 0;
@@ -61,6 +81,9 @@ int descriptorsOnTheRecordFile() {
   }
   return count;
 }
+
+constexpr bool kDevicesHaveFileNames = true;
+#endif
 
 }  // namespace
 
@@ -146,7 +169,9 @@ class RecordScreensTest : public QObject {
   void aFailedSaveIsReportedAndNeverConfirmed_data() {
     QTest::addColumn<QString>("how");
     QTest::newRow("archivo.txt is a folder") << "folder";
-    QTest::newRow("archivo.txt is a device") << "device";
+    if (kDevicesHaveFileNames) {
+      QTest::newRow("archivo.txt is a device") << "device";
+    }
   }
 
   void aFailedSaveIsReportedAndNeverConfirmed() {
