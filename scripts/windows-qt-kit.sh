@@ -53,6 +53,10 @@ start=$SECONDS
 # A deb-src line for every Debian archive the machine's apt sources name.
 apt-get indextargets --format '$(ORIGIN) $(REPO_URI) $(RELEASE) $(COMPONENT)' |
   awk '$1 == "Debian" { print "deb-src " $2 " " $3 " " $4 }' | sort -u >"$work/sources.list"
+if [ ! -s "$work/sources.list" ]; then
+  . /etc/os-release
+  echo "deb-src http://deb.debian.org/debian $VERSION_CODENAME main" >"$work/sources.list"
+fi
 mkdir -p "$work/lists/partial" "$work/archives/partial"
 apt_own=(-o "Dir::Etc::SourceList=$work/sources.list" -o Dir::Etc::SourceParts=/dev/null
   -o "Dir::State::Lists=$work/lists" -o "Dir::Cache::Archives=$work/archives")
