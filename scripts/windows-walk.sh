@@ -140,6 +140,9 @@ installed=$(unix_path 'C:\Program Files\Universidad Talvora')
 [ -f "$installed/talvora.exe" ] || fail "talvora.exe is not in $installed"
 find "$installed" -type f | sed "s|^$installed/||" | sort >"$scratch/installed-files"
 echo "installed $(wc -l <"$scratch/installed-files") files, $(du -sh "$installed" | cut -f1)"
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Universidad Talvora'
+"$wine" reg query "$uninstall_key" /v DisplayName >/dev/null 2>&1 ||
+  fail "no entry \"Universidad Talvora\" in the list of installed programs"
 shortcut=$(find "$WINEPREFIX/drive_c" -name 'Universidad Talvora.lnk' | head -n1)
 [ -n "$shortcut" ] || fail "no Start-menu entry \"Universidad Talvora\""
 echo "Start-menu entry: ${shortcut#"$WINEPREFIX/drive_c/"}"
@@ -178,7 +181,7 @@ if [ -d "$installed" ]; then
   fail "files of the installation are left"
 fi
 [ ! -e "$shortcut" ] || fail "the Start-menu entry is left"
-! "$wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Universidad Talvora' \
-  >/dev/null 2>&1 || fail "the entry in the list of installed programs is left"
+! "$wine" reg query "$uninstall_key" >/dev/null 2>&1 ||
+  fail "the entry in the list of installed programs is left"
 cmp "$documents/archivo.txt" "$scratch/windows-archivo.txt" || fail "uninstalling touched the user's records"
 echo "Windows walk: passed (installed, walked, same bytes as on Linux, uninstalled cleanly)"
