@@ -21,6 +21,12 @@ namespace records {
 // since the last record boundary. Anywhere else the exact parser reads from the last record
 // boundary, and the fast way takes over again at the next one. Both ways give the same answer on
 // every input. Memory stays a few blocks, whatever the size of the file.
+//
+// Copying a block out of the page cache costs about as much as following it, so on a machine with a
+// second core a helper thread reads the next blocks, in order, while the current one is followed. A
+// match ends the reading: whatever the helper read past it, or failed to read, is dropped. The file
+// is read with read(), never mapped: another program may cut it meanwhile, and a mapped page past
+// its new end would kill the program.
 
 // How the reader goes through the file. The program always takes the first; tests and benchmarks
 // compare the others with it.
@@ -31,12 +37,20 @@ enum class ReadRoute {
   ExactOnly,     // the exact parser over every byte
 };
 
+// Who reads the blocks.
+enum class ReadThreads {
+  Auto,  // a helper thread reads ahead when the process may run on more than one core
+  One,   // the calling thread reads each block, then follows it
+  Two,   // a helper thread reads ahead, however many cores there are
+};
+
 struct ReaderTuning {
   ReadRoute route = ReadRoute::Fast;
   // Bytes per read: a block is classified while it is still in the processor's L2 cache, and each
   // read costs a system call. Measured here, 256 KiB to 512 KiB cost the least; 128 KiB cost 6%
   // more, 64 KiB 20% more.
   std::size_t blockSize = std::size_t{256} * 1024;
+  ReadThreads threads = ReadThreads::Auto;
 };
 
 struct FoundRecord {
