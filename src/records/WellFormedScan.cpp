@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -12,25 +13,114 @@ namespace {
 
 constexpr std::size_t kChunk = 64;
 
+// The portable kernel: plain C++ that every processor runs at a word's worth of bytes at a time.
+// The tests of a chunk's lines are written byte by byte, in a form that compilers turn into their
+// target's vector compares (SSE2, NEON), but give only whether the chunk breaks the form; where
+// and which lines is worked out from the LFs alone, gathered eight bytes to a word, and only a
+// chunk that breaks the form (rare in a file this program wrote) has its masks built byte by byte.
+
+// Eight bytes as one word, the first in the lowest byte on every processor (compilers make this
+// one load where that is the processor's own order).
+std::uint64_t loadWord(const char* bytes) {
+  std::uint64_t word = 0;
+  for (std::size_t i = 0; i < 8; ++i) {
+    word |= std::uint64_t{static_cast<unsigned char>(bytes[i])} << (8 * i);
+  }
+  return word;
+}
+
+// Bit i stands for flag i, for 64 flags of 0 or 1: each word's eight flags are multiplied into its
+// top byte, every flag landing on a bit of its own (no two products meet, so nothing carries).
+std::uint64_t gatherFlags(const std::array<unsigned char, kChunk>& flags) {
+  std::uint64_t mask = 0;
+  for (std::size_t word = 0; word < kChunk / 8; ++word) {
+    const std::uint64_t eight = loadWord(reinterpret_cast<const char*>(flags.data()) + 8 * word);
+    mask |= ((eight * 0x0102040810204080U) >> 56) << (8 * word);
+  }
+  return mask;
+}
+
+// The LFs that end a fifth field, for a chunk whose line in progress at its start is field
+// `field`: the one after the first 4 - field, then every fifth. Without branches for the usual
+// chunk, where at most one record ends.
+std::uint64_t fifthLineEnds(std::uint64_t lineFeeds, unsigned field) {
+  std::uint64_t rest = lineFeeds;
+  for (unsigned skipped = 0; skipped < 4; ++skipped) {
+    rest = skipped < 4 - field ? rest & (rest - 1) : rest;
+  }
+  std::uint64_t ends = rest & (~rest + 1);
+  for (rest &= rest - 1;; rest &= rest - 1) {
+    for (int others = 0; others < 4; ++others) {
+      rest &= rest - 1;
+    }
+    if (rest == 0) [[likely]] {
+      return ends;
+    }
+    ends |= rest & (~rest + 1);
+  }
+}
+
+// Of the LFs in `recordEnds`, those whose next line opens as the key's line would. The first is
+// looked at without a branch (past the chunk's last byte when there is none, which the lookahead
+// allows), since a record ends in about every other chunk, at random.
+std::uint64_t keyLineCandidates(const char* data, std::uint64_t recordEnds, const KeyProbe& probe) {
+  const std::uint64_t first = recordEnds & (~recordEnds + 1);
+  std::uint64_t candidates =
+      probe.mayOpenKeyLine(loadWord(data + std::countr_zero(recordEnds) + 1)) ? first : 0;
+  for (std::uint64_t ends = recordEnds ^ first; ends != 0; ends &= ends - 1) {
+    const int at = std::countr_zero(ends);
+    if (probe.mayOpenKeyLine(loadWord(data + at + 1))) {
+      candidates |= std::uint64_t{1} << at;
+    }
+  }
+  return candidates;
+}
+
+// Whether any line of the chunk at `data` breaks the form, with its LFs' flags in `lineFeeds`.
+bool testChunk(const char* data, std::array<unsigned char, kChunk>& lineFeeds) {
+  unsigned char faulty = 0;
+  for (std::size_t i = 0; i < kChunk; ++i) {
+    const unsigned char lineFeed = data[i] == '\n' ? 1 : 0;
+    const unsigned char carriageReturn = data[i] == '\r' ? 1 : 0;
+    const unsigned char nextQuote = data[i + 1] == '"' ? 1 : 0;
+    const unsigned char nextLineFeed = data[i + 1] == '\n' ? 1 : 0;
+    const unsigned char lineFeedThreeOn = data[i + 3] == '\n' ? 1 : 0;
+    faulty |=
+        static_cast<unsigned char>((nextQuote ^ (lineFeed | lineFeedThreeOn)) |
+                                   (carriageReturn ^ nextLineFeed) | (lineFeed & lineFeedThreeOn));
+    lineFeeds[i] = lineFeed;
+  }
+  return faulty != 0;
+}
+
+// The masks the step checks the form with, byte by byte, for a chunk that breaks it.
+void fillFormMasks(const char* data, ChunkMasks& masks) {
+  for (std::size_t i = 0; i < kChunk; ++i) {
+    const std::uint64_t bit = std::uint64_t{1} << i;
+    masks.carriageReturns |= data[i] == '\r' ? bit : 0;
+    masks.nextQuotes |= data[i + 1] == '"' ? bit : 0;
+    masks.nextLineFeeds |= data[i + 1] == '\n' ? bit : 0;
+    masks.lineFeedsThreeOn |= data[i + 3] == '\n' ? bit : 0;
+  }
+}
+
 std::uint64_t followPortable(WellFormedStretch& stretch, const char* data, std::uint64_t offset,
                              std::size_t chunks, const KeyProbe& probe) {
   WellFormedStretch local = stretch;
+  std::array<unsigned char, kChunk> lineFeedFlags{};
   for (std::size_t chunk = 0; chunk < chunks; ++chunk, data += kChunk, offset += kChunk) {
+    const bool faulty = testChunk(data, lineFeedFlags);
     ChunkMasks masks;
-    for (std::size_t i = 0; i < kChunk; ++i) {
-      const std::uint64_t bit = std::uint64_t{1} << i;
-      masks.lineFeeds |= data[i] == '\n' ? bit : 0;
-      masks.carriageReturns |= data[i] == '\r' ? bit : 0;
-      masks.nextQuotes |= data[i + 1] == '"' ? bit : 0;
-      masks.nextLineFeeds |= data[i + 1] == '\n' ? bit : 0;
-      masks.lineFeedsThreeOn |= data[i + 3] == '\n' ? bit : 0;
-      if (probe.enabled() && data[i + probe.middleOffset()] == probe.middleByte() &&
-          data[i + probe.lastOffset()] == probe.lastByte() &&
-          data[i + probe.closeOffset()] == probe.closeByte()) {
-        masks.keyProbes |= bit;
-      }
+    masks.lineFeeds = gatherFlags(lineFeedFlags);
+    masks.recordEnds = fifthLineEnds(masks.lineFeeds, local.field());
+    masks.keyProbes = keyLineCandidates(data, masks.recordEnds, probe);
+    std::uint64_t handover = WellFormedStretch::kGoesOn;
+    if (!faulty) [[likely]] {
+      handover = local.step<RecordEnds::Deposited, ChunkForm::WellFormed>(masks, data, offset);
+    } else {
+      fillFormMasks(data, masks);
+      handover = local.step<RecordEnds::Deposited>(masks, data, offset);
     }
-    const std::uint64_t handover = local.step<RecordEnds::Unknown>(masks, data, offset);
     if (handover != WellFormedStretch::kGoesOn) {
       return handover;
     }
