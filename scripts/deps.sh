@@ -21,6 +21,10 @@ TALVORA_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang
 # builds, and GoogleTest's sources to build for Windows. The same names on Debian 12 and 13.
 TALVORA_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 googletest)
 
+# The arm64 check (scripts/arm64-check.sh): the aarch64 cross compiler with its C library, qemu-user to
+# run what it builds, and GoogleTest's sources to build for arm64.
+TALVORA_ARM64_PACKAGES=(g++-aarch64-linux-gnu qemu-user googletest)
+
 missing_packages() {
   local pkg
   for pkg in "$@"; do
@@ -53,6 +57,7 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
     run) install_packages "${TALVORA_RUN_PACKAGES[@]}" ;;
     test) install_packages "${TALVORA_RUN_PACKAGES[@]}" "${TALVORA_TEST_PACKAGES[@]}" ;;
     windows) install_packages cmake ninja-build "${TALVORA_WINDOWS_PACKAGES[@]}" ;;
-    *) echo "usage: $0 [run|test|windows]" >&2; exit 2 ;;
+    arm64) install_packages cmake ninja-build "${TALVORA_ARM64_PACKAGES[@]}" ;;
+    *) echo "usage: $0 [run|test|windows|arm64]" >&2; exit 2 ;;
   esac
 fi
