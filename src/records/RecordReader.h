@@ -32,8 +32,8 @@ namespace records {
 // compare the others with it.
 enum class ReadRoute {
   Fast,          // well-formed stretches followed with the processor's widest vector instructions
-  FastAvx2,      // the same with AVX2 (one byte at a time where the processor lacks it)
-  FastPortable,  // the same, one byte at a time
+  FastAvx2,      // the same with AVX2 (the portable kernel where the processor lacks it)
+  FastPortable,  // the same in plain C++, as on every processor without AVX2
   ExactOnly,     // the exact parser over every byte
 };
 
