@@ -9,6 +9,7 @@
 #include <atomic>
 #include <bit>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -187,14 +188,28 @@ class Window {
     }
   }
 
-  // extend() while the helper reads: waits for the next block, puts the kept bytes before it and
-  // hands the slot left behind back to the helper.
-  ssize_t takeBlockReadAhead(std::uint64_t keep, std::size_t kept) {
+  // Waits until the helper has filled the block after those taken. The helper fills a block in
+  // tens of microseconds, sooner than a sleeping thread is woken, so the reader first only gives
+  // its core away for a while: then a fast kernel that overtakes the copy out of the page cache
+  // waits no longer than the copy itself.
+  void awaitBlock() const {
+    constexpr auto kPatience = std::chrono::microseconds(200);
+    const auto start = std::chrono::steady_clock::now();
     std::uint64_t filled = filled_.load(std::memory_order_acquire);
+    while (filled <= taken_ && std::chrono::steady_clock::now() - start < kPatience) {
+      std::this_thread::yield();
+      filled = filled_.load(std::memory_order_acquire);
+    }
     while (filled <= taken_) {
       filled_.wait(filled, std::memory_order_acquire);
       filled = filled_.load(std::memory_order_acquire);
     }
+  }
+
+  // extend() while the helper reads: waits for the next block, puts the kept bytes before it and
+  // hands the slot left behind back to the helper.
+  ssize_t takeBlockReadAhead(std::uint64_t keep, std::size_t kept) {
+    awaitBlock();
     const std::size_t next = (first_ + 1 + taken_) % slots_.size();
     Slot& slot = slots_[next];
     std::memcpy(slot.area - kept, at(keep), kept);

@@ -32,6 +32,8 @@ struct ChunkMasks {
   std::uint64_t keyProbes = 0;
   // The LFs that end a record's fifth field, where the kernel can tell them at once.
   std::uint64_t recordEnds = 0;
+  // How many LFs the chunk holds, where the kernel counted them itself (ChunkForm::WellFormed).
+  unsigned lineFeedCount = 0;
 };
 
 // Bytes past a chunk that its masks are taken from: the widest kernel takes the shifted views of a
@@ -47,7 +49,8 @@ enum class RecordEnds {
 // Who checks the form of a chunk's lines.
 enum class ChunkForm {
   Unchecked,   // the step, from the masks of quotes, CRs and LFs
-  WellFormed,  // the kernel found every line of the chunk well-formed: only its LFs are filled
+  WellFormed,  // the kernel found every line of the chunk well-formed: only its LFs (and their
+               // count) are filled
 };
 
 // Where the key's probes stand, relative to the LF that ends the line before one holding exactly
@@ -193,7 +196,10 @@ class WellFormedStretch {
         return handover;
       }
     }
-    const auto lineFeeds = static_cast<unsigned>(std::popcount(masks.lineFeeds));
+    auto lineFeeds = masks.lineFeedCount;
+    if constexpr (kForm == ChunkForm::Unchecked) {
+      lineFeeds = static_cast<unsigned>(std::popcount(masks.lineFeeds));
+    }
     lines_ += lineFeeds;
     // A record ends in about every other chunk, at random: a conditional move, not a branch.
     if constexpr (kRecordEnds == RecordEnds::Deposited) {
