@@ -149,7 +149,11 @@ class Window {
   };
 
   void startReadingAhead() {
-    if (threads_ == ReadThreads::One || (threads_ == ReadThreads::Auto && !severalCores())) {
+    if (threads_ == ReadThreads::Auto) {
+      // Asked once per lookup, at its first whole block.
+      threads_ = severalCores() ? ReadThreads::Two : ReadThreads::One;
+    }
+    if (threads_ == ReadThreads::One) {
       return;
     }
     first_ = current_;
@@ -160,6 +164,7 @@ class Window {
       helper_ = std::thread([this] { readAhead(); });
     } catch (const std::system_error&) {
       // No thread to be had: the reader reads each block itself, as on one core.
+      threads_ = ReadThreads::One;
     }
   }
 
