@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstring>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -19,12 +20,16 @@ constexpr std::size_t kChunk = 64;
 // and which lines is worked out from the LFs alone, gathered eight bytes to a word, and only a
 // chunk that breaks the form (rare in a file this program wrote) has its masks built byte by byte.
 
-// Eight bytes as one word, the first in the lowest byte on every processor (compilers make this
-// one load where that is the processor's own order).
+// Eight bytes as one word, the first in the lowest byte on every processor.
 std::uint64_t loadWord(const char* bytes) {
   std::uint64_t word = 0;
-  for (std::size_t i = 0; i < 8; ++i) {
-    word |= std::uint64_t{static_cast<unsigned char>(bytes[i])} << (8 * i);
+  std::memcpy(&word, bytes, sizeof(word));
+  if constexpr (std::endian::native == std::endian::big) {
+    std::uint64_t reversed = 0;
+    for (std::size_t i = 0; i < sizeof(word); ++i, word >>= 8) {
+      reversed = (reversed << 8) | (word & 0xFF);
+    }
+    word = reversed;
   }
   return word;
 }
@@ -45,24 +50,25 @@ std::uint64_t gatherFlags(const std::array<unsigned char, kChunk>& flags, unsign
   return mask;
 }
 
-// The LFs that end a fifth field, for a chunk whose line in progress at its start is field
-// `field`: the one after the first 4 - field, then every fifth. Without branches for the usual
-// chunk, where at most one record ends.
-std::uint64_t fifthLineEnds(std::uint64_t lineFeeds, unsigned field) {
+// The LFs that end a fifth field, for a chunk of `count` LFs whose line in progress at its start is
+// field `field`: the one after the first 4 - field, then every fifth. Without branches for the
+// usual chunk, where at most one record ends.
+std::uint64_t fifthLineEnds(std::uint64_t lineFeeds, unsigned count, unsigned field) {
   std::uint64_t rest = lineFeeds;
   for (unsigned skipped = 0; skipped < 4; ++skipped) {
     rest = skipped < 4 - field ? rest & (rest - 1) : rest;
   }
   std::uint64_t ends = rest & (~rest + 1);
-  for (rest &= rest - 1;; rest &= rest - 1) {
-    for (int others = 0; others < 4; ++others) {
-      rest &= rest - 1;
+  if (field + count >= 10) [[unlikely]] {
+    // Records shorter than a chunk: the others, every fifth LF on.
+    for (rest &= rest - 1; rest != 0; rest &= rest - 1) {
+      for (int others = 0; others < 4; ++others) {
+        rest &= rest - 1;
+      }
+      ends |= rest & (~rest + 1);
     }
-    if (rest == 0) [[likely]] {
-      return ends;
-    }
-    ends |= rest & (~rest + 1);
   }
+  return ends;
 }
 
 // Of the LFs in `recordEnds`, those whose next line opens as the key's line would. The first is
@@ -82,20 +88,24 @@ std::uint64_t keyLineCandidates(const char* data, std::uint64_t recordEnds, cons
 }
 
 // Whether any line of the chunk at `data` breaks the form, with its LFs' flags in `lineFeeds`.
+// Every test is written as a byte of its own and the verdicts are gathered afterwards, a word at a
+// time: a form in which both GCC and clang keep each vector lane one byte wide.
 bool testChunk(const char* data, std::array<unsigned char, kChunk>& lineFeeds) {
-  unsigned char faulty = 0;
+  std::array<unsigned char, kChunk> faults{};
   for (std::size_t i = 0; i < kChunk; ++i) {
-    const unsigned char lineFeed = data[i] == '\n' ? 1 : 0;
-    const unsigned char carriageReturn = data[i] == '\r' ? 1 : 0;
-    const unsigned char nextQuote = data[i + 1] == '"' ? 1 : 0;
-    const unsigned char nextLineFeed = data[i + 1] == '\n' ? 1 : 0;
-    const unsigned char lineFeedThreeOn = data[i + 3] == '\n' ? 1 : 0;
-    faulty |=
-        static_cast<unsigned char>((nextQuote ^ (lineFeed | lineFeedThreeOn)) |
-                                   (carriageReturn ^ nextLineFeed) | (lineFeed & lineFeedThreeOn));
-    lineFeeds[i] = lineFeed;
+    const bool lineFeed = data[i] == '\n';
+    const bool lineFeedThreeOn = data[i + 3] == '\n';
+    const bool fault = ((data[i + 1] == '"') != (lineFeed || lineFeedThreeOn)) ||
+                       ((data[i] == '\r') != (data[i + 1] == '\n')) ||
+                       (lineFeed && lineFeedThreeOn);
+    faults[i] = fault ? 1 : 0;
+    lineFeeds[i] = lineFeed ? 1 : 0;
   }
-  return faulty != 0;
+  std::uint64_t any = 0;
+  for (std::size_t word = 0; word < kChunk / 8; ++word) {
+    any |= loadWord(reinterpret_cast<const char*>(faults.data()) + 8 * word);
+  }
+  return any != 0;
 }
 
 // The masks the step checks the form with, byte by byte, for a chunk that breaks it.
@@ -117,7 +127,7 @@ std::uint64_t followPortable(WellFormedStretch& stretch, const char* data, std::
     const bool faulty = testChunk(data, lineFeedFlags);
     ChunkMasks masks;
     masks.lineFeeds = gatherFlags(lineFeedFlags, masks.lineFeedCount);
-    masks.recordEnds = fifthLineEnds(masks.lineFeeds, local.field());
+    masks.recordEnds = fifthLineEnds(masks.lineFeeds, masks.lineFeedCount, local.field());
     masks.keyProbes = keyLineCandidates(data, masks.recordEnds, probe);
     std::uint64_t handover = WellFormedStretch::kGoesOn;
     if (!faulty) [[likely]] {
