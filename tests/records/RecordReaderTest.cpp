@@ -348,7 +348,7 @@ const ReadAheadRow kReadAheadRows[] = {
 // seen, and the handle stands just past the record.
 TEST(RecordReader, ReadingAheadFindsWhatReadingInTurnFinds) {
   const std::string file = fileOfBlocks();
-  ASSERT_GT(kBlockName.size(), 2 * 64 + kBlockKey.size());
+  ASSERT_GT(kBlockName.size(), std::size_t{64 + 64} + kBlockKey.size());
   const TempFolder folder;
   const std::string path = folder.file("archivo.txt");
   for (const ReadAheadRow& row : kReadAheadRows) {
