@@ -52,6 +52,26 @@ bool severalCores() {
   return std::thread::hardware_concurrency() > 1;
 }
 
+// Waits until `counter`, which the other thread of a lookup moves on, has a value `ready` accepts,
+// and returns it. Each waits for the other for tens of microseconds per block, less than it takes
+// to put a thread to sleep and wake it: so each first only gives its core away for a while, which
+// also spares the other the system call that wakes a sleeper.
+template <typename Ready>
+std::uint64_t awaitCount(const std::atomic<std::uint64_t>& counter, Ready ready) {
+  constexpr auto kPatience = std::chrono::microseconds(200);
+  const auto start = std::chrono::steady_clock::now();
+  std::uint64_t value = counter.load(std::memory_order_acquire);
+  while (!ready(value) && std::chrono::steady_clock::now() - start < kPatience) {
+    std::this_thread::yield();
+    value = counter.load(std::memory_order_acquire);
+  }
+  while (!ready(value)) {
+    counter.wait(value, std::memory_order_acquire);
+    value = counter.load(std::memory_order_acquire);
+  }
+  return value;
+}
+
 // The stretch of the file held in memory, [begin(), end()). Blocks are read into page-aligned areas
 // (the kernel copies to one much faster than to an unaligned one), each with room before it for the
 // bytes still needed from the blocks before.
@@ -174,11 +194,9 @@ class Window {
   void readAhead() {
     const std::size_t slots = slots_.size();
     for (std::uint64_t block = 0;; ++block) {
-      std::uint64_t freed = freed_.load(std::memory_order_acquire);
-      while (freed != kStopped && block >= freed + slots - 1) {
-        freed_.wait(freed, std::memory_order_acquire);
-        freed = freed_.load(std::memory_order_acquire);
-      }
+      const std::uint64_t freed = awaitCount(freed_, [&](std::uint64_t value) {
+        return value == kStopped || block < value + slots - 1;
+      });
       if (freed == kStopped) {
         return;
       }
@@ -193,28 +211,10 @@ class Window {
     }
   }
 
-  // Waits until the helper has filled the block after those taken. The helper fills a block in
-  // tens of microseconds, sooner than a sleeping thread is woken, so the reader first only gives
-  // its core away for a while: then a fast kernel that overtakes the copy out of the page cache
-  // waits no longer than the copy itself.
-  void awaitBlock() const {
-    constexpr auto kPatience = std::chrono::microseconds(200);
-    const auto start = std::chrono::steady_clock::now();
-    std::uint64_t filled = filled_.load(std::memory_order_acquire);
-    while (filled <= taken_ && std::chrono::steady_clock::now() - start < kPatience) {
-      std::this_thread::yield();
-      filled = filled_.load(std::memory_order_acquire);
-    }
-    while (filled <= taken_) {
-      filled_.wait(filled, std::memory_order_acquire);
-      filled = filled_.load(std::memory_order_acquire);
-    }
-  }
-
   // extend() while the helper reads: waits for the next block, puts the kept bytes before it and
   // hands the slot left behind back to the helper.
   ssize_t takeBlockReadAhead(std::uint64_t keep, std::size_t kept) {
-    awaitBlock();
+    awaitCount(filled_, [this](std::uint64_t filled) { return filled > taken_; });
     const std::size_t next = (first_ + 1 + taken_) % slots_.size();
     Slot& slot = slots_[next];
     std::memcpy(slot.area - kept, at(keep), kept);
