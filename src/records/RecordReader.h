@@ -47,8 +47,9 @@ enum class ReadThreads {
 struct ReaderTuning {
   ReadRoute route = ReadRoute::Fast;
   // Bytes per read: a block is classified while it is still in the processor's L2 cache, and each
-  // read costs a system call. Measured here, 256 KiB to 512 KiB cost the least; 128 KiB cost 6%
-  // more, 64 KiB 20% more.
+  // read costs a system call. Measured on one thread, 256 KiB to 512 KiB cost the least; 128 KiB
+  // cost 6% more, 64 KiB 20% more. With a helper reading ahead, 64 KiB to 256 KiB cost about the
+  // same, and larger blocks more: the ring of them no longer fits the two cores' caches.
   std::size_t blockSize = std::size_t{256} * 1024;
   ReadThreads threads = ReadThreads::Auto;
 };
