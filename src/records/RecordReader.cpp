@@ -92,11 +92,7 @@ class Window {
         threads_(threads),
         slots_(threads == ReadThreads::One ? 1 : kRingSlots),
         begin_(start) {
-    for (Slot& slot : slots_) {
-      slot.storage = std::make_unique_for_overwrite<char[]>(room + blockSize + kPage);
-      const auto after = reinterpret_cast<std::uintptr_t>(slot.storage.get()) + room;
-      slot.area = slot.storage.get() + room + (kPage - after % kPage) % kPage;
-    }
+    allocate(slots_[current_]);
     data_ = slots_[current_].area;
   }
   Window(const Window&) = delete;
@@ -168,6 +164,13 @@ class Window {
     int error = 0;    // and its errno
   };
 
+  // The ring's other slots are made only when a helper first reads ahead.
+  void allocate(Slot& slot) const {
+    slot.storage = std::make_unique_for_overwrite<char[]>(room_ + blockSize_ + kPage);
+    const auto after = reinterpret_cast<std::uintptr_t>(slot.storage.get()) + room_;
+    slot.area = slot.storage.get() + room_ + (kPage - after % kPage) % kPage;
+  }
+
   void startReadingAhead() {
     if (threads_ == ReadThreads::Auto) {
       // Asked once per lookup, at its first whole block.
@@ -175,6 +178,11 @@ class Window {
     }
     if (threads_ == ReadThreads::One) {
       return;
+    }
+    for (Slot& slot : slots_) {
+      if (!slot.storage) {
+        allocate(slot);
+      }
     }
     first_ = current_;
     taken_ = 0;
