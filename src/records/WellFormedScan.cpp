@@ -163,14 +163,13 @@ constexpr std::array<std::uint64_t, 5> kFifthLineEnds = [] {
   return ends;
 }();
 
-// Asks for the bytes 2 KiB on. Blocks read ahead were copied by the helper thread on another core
-// and sit in that core's cache, which the processor's own prefetcher does not reach into early
-// enough: asked for this far ahead, they arrive before the kernel gets there. A prefetch never
-// faults, so the address may lie past the block; it is formed as a number for that reason.
-inline void prefetchAhead(const char* data) {
-  constexpr std::uintptr_t kAhead = 2048;
-  _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(data) + kAhead),
-               _MM_HINT_T0);
+// Asks for the bytes 2 KiB on, or for the last chunk to be followed where that is nearer. Blocks
+// read ahead were copied by the helper thread on another core and sit in that core's cache, which
+// the processor's own prefetcher does not reach into early enough: asked for this far ahead, they
+// arrive before the kernel gets there.
+inline void prefetchAhead(const char* data, const char* last) {
+  constexpr std::ptrdiff_t kAhead = 2048;
+  _mm_prefetch(data + std::min(kAhead, last - data), _MM_HINT_T0);
 }
 
 TALVORA_AVX2 inline std::uint64_t equalMask(const char* data, __m256i byte) {
@@ -197,8 +196,9 @@ TALVORA_AVX2 std::uint64_t followAvx2(WellFormedStretch& stretch, const char* da
   const std::size_t lastOffset = probe.lastOffset();
   const std::size_t closeOffset = probe.closeOffset();
   WellFormedStretch local = stretch;
+  const char* const lastChunk = data + (chunks - 1) * kChunk;
   for (std::size_t chunk = 0; chunk < chunks; ++chunk, data += kChunk, offset += kChunk) {
-    prefetchAhead(data);
+    prefetchAhead(data, lastChunk);
     ChunkMasks masks;
     masks.lineFeeds = equalMask(data, lineFeed);
     masks.carriageReturns = equalMask(data, carriageReturn);
@@ -269,7 +269,7 @@ TALVORA_AVX512 std::uint64_t followAvx512(WellFormedStretch& stretch, const char
   for (const char* const end = data + chunks * kChunk; data != end;
        data += kChunk, offset += kChunk) {
     const __m512i next = _mm512_loadu_si512(data + kChunk);
-    prefetchAhead(data);
+    prefetchAhead(data, end - kChunk);
     const __m512i nextBytes = oneOn.of(bytes, next);
     ChunkMasks masks;
     masks.lineFeeds = _mm512_cmpeq_epi8_mask(bytes, lineFeed);
