@@ -2,7 +2,9 @@
 # Times record lookups on realistic record files against `cat FILE > /dev/null`, on one warm page
 # cache, and prints each one's ratio to cat with its peak resident memory:
 # - three keys on a file as the program writes it: a matricula that is absent, the last record's
-#   matricula, and "activo", absent as a matricula but the status of most records;
+#   matricula, and "activo", absent as a matricula but the status of most records; with each kernel
+#   (the widest the processor has, AVX2, the portable one), read on one thread and with a helper
+#   thread reading ahead, and as the program chooses;
 # - the check of where the data stops, read from the first byte, as a save makes it on a file it has
 #   not seen;
 # - the same three keys on a file whose first half looks hand-edited (unquoted fields, and records
@@ -10,7 +12,8 @@
 # then compares a durable save on the big file with one on an empty file, and times the first save
 # of a run on the big file, which reads it whole, against cat. Commands run in turns
 # (cat, then each lookup, round after round) so that a passing load weighs on all alike; the ratios
-# use the medians. The files are generated under /tmp and deleted afterwards.
+# use the medians. The files are generated under $TMPDIR (else /tmp) and deleted afterwards. Run it
+# under `taskset -c 0` to see the lookups held to one core.
 # usage: bench/lookup_vs_cat.sh [BUILD_DIR] [SIZE_MIB] [ROUNDS]
 #   BUILD_DIR defaults to build/release (cmake --preset release, then build the targets
 #   make_archivo, record_lookup and record_append); SIZE_MIB to 1024; ROUNDS to 9.
@@ -23,7 +26,7 @@ absent=2019-04871   # left out by the generator
 last=2027-00001     # beyond the generator's years: only the record appended last has it
 other=activo
 
-work=$(mktemp -d /tmp/archivo-bench-XXXXXX)
+work=$(mktemp -d "${TMPDIR:-/tmp}/archivo-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 file=$work/archivo.txt
 edited=$work/edited.txt
@@ -44,11 +47,25 @@ add() {
   shift
   commands+=("$*")
 }
+# What the widest kernel is on this processor.
+widest=portable
+grep -qw avx2 /proc/cpuinfo && widest=AVX2
+grep -qw avx512vbmi /proc/cpuinfo && widest=AVX-512
 add "cat archivo.txt" cat "$file"
-add "lookup, absent matricula" "$lookup" "$file" "$absent"
-add "lookup, last record's" "$lookup" "$file" "$last"
-add "lookup, \"$other\"" "$lookup" "$file" "$other"
-add "where the data stops" "$lookup" "$file" --tail
+for kernel in fast avx2 portable; do
+  label=$kernel
+  [[ $kernel == fast ]] && label=$widest
+  [[ $kernel == avx2 && $widest == portable ]] && label="avx2 (portable)"
+  for threads in 1 2; do
+    add "$label, $threads thr, absent" "$lookup" "$file" "$absent" "$kernel" 0 "$threads"
+    add "$label, $threads thr, last record's" "$lookup" "$file" "$last" "$kernel" 0 "$threads"
+    add "$label, $threads thr, \"$other\"" "$lookup" "$file" "$other" "$kernel" 0 "$threads"
+  done
+done
+add "program's choice, absent" "$lookup" "$file" "$absent"
+add "program's choice, last record's" "$lookup" "$file" "$last"
+add "program's choice, \"$other\"" "$lookup" "$file" "$other"
+add "where the data stops (a save)" "$lookup" "$file" --tail fast 0 1
 add "cat edited.txt" cat "$edited"
 add "edited, absent matricula" "$lookup" "$edited" "$absent"
 add "edited, last record's" "$lookup" "$edited" "$last"
@@ -71,7 +88,9 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 echo "files: $(stat -c %s "$file") and $(stat -c %s "$edited") bytes; medians of $rounds rounds"
 echo "load: $(uptime)"
-printf '%-28s %8s %7s %9s %7s %12s\n' "" "wall" "÷ cat" "CPU" "÷ cat" "peak RSS"
+echo "cpu: $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1), widest kernel $widest," \
+  "cores this run may use: $(nproc)"
+printf '%-34s %8s %7s %9s %7s %12s\n' "" "wall" "÷ cat" "CPU" "÷ cat" "peak RSS"
 for i in "${!commands[@]}"; do
   wall=$(cut -d' ' -f1 "$work/samples.$i" | median)
   cpu=$(cut -d' ' -f2 "$work/samples.$i" | median)
@@ -82,7 +101,7 @@ for i in "${!commands[@]}"; do
     # shellcheck disable=SC2086
     rss=$(${commands[$i]} | sed -n 's/.*peak RSS \([0-9]*\) KiB.*/\1 KiB/p')
   fi
-  printf '%-28s %6.3f s %6sx %7.3f s %6sx %12s\n' "${names[$i]}" "$wall" "$(ratio "$wall" "$cat_wall")" \
+  printf '%-34s %6.3f s %6sx %7.3f s %6sx %12s\n' "${names[$i]}" "$wall" "$(ratio "$wall" "$cat_wall")" \
     "$cpu" "$(ratio "$cpu" "$cat_cpu")" "$rss"
 done
 

@@ -25,6 +25,10 @@ TALVORA_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 googletest)
 # with a key driver and the clipboard for the walk under wine.
 TALVORA_WINDOWS_GUI_PACKAGES=(qt6-base-dev dpkg-dev nsis zip unzip xvfb xauth xdotool xclip)
 
+# The arm64 check (scripts/arm64-check.sh): the aarch64 cross compiler with its C library, qemu-user to
+# run what it builds, and GoogleTest's sources to build for arm64.
+TALVORA_ARM64_PACKAGES=(g++-aarch64-linux-gnu qemu-user googletest)
+
 missing_packages() {
   local pkg
   for pkg in "$@"; do
@@ -61,6 +65,7 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
       install_packages cmake ninja-build "${TALVORA_WINDOWS_PACKAGES[@]}" \
         "${TALVORA_WINDOWS_GUI_PACKAGES[@]}"
       ;;
-    *) echo "usage: $0 [run|test|windows|windows-gui]" >&2; exit 2 ;;
+    arm64) install_packages cmake ninja-build "${TALVORA_ARM64_PACKAGES[@]}" ;;
+    *) echo "usage: $0 [run|test|windows|windows-gui|arm64]" >&2; exit 2 ;;
   esac
 fi

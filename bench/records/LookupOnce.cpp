@@ -1,8 +1,9 @@
 // Looks the first record with a matricula's bytes up in a record file with the reader that
 // "Procesar" uses, or (with the key "--tail") tells where the data stops, as a save checks it;
 // prints the outcome, the time taken and the process's
-// peak resident memory.
-// usage: record_lookup FILE MATRICULA|--tail [fast|avx2|portable|exact] [BLOCK_KIB]
+// peak resident memory. THREADS is 1 (read, then follow, on one thread) or 2 (a helper thread reads
+// ahead); without it, the program's own choice.
+// usage: record_lookup FILE MATRICULA|--tail [fast|avx2|portable|exact] [BLOCK_KIB] [THREADS]
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -18,8 +19,10 @@
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s FILE MATRICULA|--tail [fast|avx2|portable|exact] [BLOCK_KIB]\n",
-                 argv[0]);
+    std::fprintf(
+        stderr,
+        "usage: %s FILE MATRICULA|--tail [fast|avx2|portable|exact] [BLOCK_KIB] [THREADS]\n",
+        argv[0]);
     return 2;
   }
   records::ReaderTuning tuning;
@@ -30,8 +33,12 @@ int main(int argc, char** argv) {
                    : route == "avx2"     ? records::ReadRoute::FastAvx2
                                          : records::ReadRoute::Fast;
   }
-  if (argc > 4) {
+  if (argc > 4 && std::strtoul(argv[4], nullptr, 10) > 0) {
     tuning.blockSize = std::strtoul(argv[4], nullptr, 10) * 1024;
+  }
+  if (argc > 5) {
+    tuning.threads =
+        std::string_view(argv[5]) == "1" ? records::ReadThreads::One : records::ReadThreads::Two;
   }
   const int fd = open(argv[1], O_RDONLY | O_CLOEXEC);
   if (fd < 0) {

@@ -48,7 +48,8 @@ struct FileStatus {
 // The few low-level calls the record file makes, behind one seam so that tests can make any of them
 // fail (a full disk, an I/O error) on real files, and so that the same save and lookup run on Linux
 // and on Windows. Each returns what its POSIX namesake returns and leaves the reason in errno; the
-// flags of open are POSIX's. A save and a lookup make no low-level call that bypasses it.
+// flags of open are POSIX's. A save and a lookup make no low-level call that bypasses it. A lookup
+// may make its reads from a helper thread, but never while another call is under way.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;

@@ -1,13 +1,21 @@
 #include "RecordReader.h"
 
+#if defined(__linux__)
+#include <sched.h>
+#endif
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "RecordParser.h"
 #include "WellFormedScan.h"
@@ -31,23 +39,65 @@ ssize_t readSome(FileSystem& fileSystem, int fd, char* buffer, std::size_t capac
   }
 }
 
-// The stretch of the file held in memory, [begin(), end()). Blocks are read into a page-aligned
-// area (the kernel copies to one much faster than to an unaligned one), with room before it for
-// the bytes still needed from the blocks before.
+// Whether more than one core may run this process: a helper thread on the same core as the scan
+// would only add switches between the two.
+bool severalCores() {
+#if defined(__linux__)
+  cpu_set_t cores;
+  CPU_ZERO(&cores);
+  if (sched_getaffinity(0, sizeof(cores), &cores) == 0) {
+    return CPU_COUNT(&cores) > 1;
+  }
+#endif
+  return std::thread::hardware_concurrency() > 1;
+}
+
+// Waits until `counter`, which the other thread of a lookup moves on, has a value `ready` accepts,
+// and returns it. Each waits for the other for tens of microseconds per block, less than it takes
+// to put a thread to sleep and wake it: so each first only gives its core away for a while, which
+// also spares the other the system call that wakes a sleeper.
+template <typename Ready>
+std::uint64_t awaitCount(const std::atomic<std::uint64_t>& counter, Ready ready) {
+  constexpr auto kPatience = std::chrono::microseconds(200);
+  const auto start = std::chrono::steady_clock::now();
+  std::uint64_t value = counter.load(std::memory_order_acquire);
+  while (!ready(value) && std::chrono::steady_clock::now() - start < kPatience) {
+    std::this_thread::yield();
+    value = counter.load(std::memory_order_acquire);
+  }
+  while (!ready(value)) {
+    counter.wait(value, std::memory_order_acquire);
+    value = counter.load(std::memory_order_acquire);
+  }
+  return value;
+}
+
+// The stretch of the file held in memory, [begin(), end()). Blocks are read into page-aligned areas
+// (the kernel copies to one much faster than to an unaligned one), each with room before it for the
+// bytes still needed from the blocks before.
+//
+// Reading ahead, a helper thread fills the areas of a small ring in the file's order while the
+// reader follows the block it took last; the reader takes the blocks in the same order, so that
+// which bytes come first is never in doubt. The helper starts only once a read fills a whole block
+// (a smaller file costs no thread), stops at the end of the file or a failed read, and is stopped
+// before anything else moves the descriptor.
 class Window {
  public:
   Window(FileSystem& fileSystem, int fd, std::uint64_t start, std::size_t blockSize,
-         std::size_t room)
+         std::size_t room, ReadThreads threads)
       : fs_(fileSystem),
         fd_(fd),
         blockSize_(blockSize),
         room_(room),
-        storage_(std::make_unique_for_overwrite<char[]>(room + blockSize + kPage)),
+        threads_(threads),
+        slots_(threads == ReadThreads::One ? 1 : kRingSlots),
         begin_(start) {
-    const auto after = reinterpret_cast<std::uintptr_t>(storage_.get()) + room;
-    area_ = storage_.get() + room + (kPage - after % kPage) % kPage;
-    data_ = area_;
+    allocate(slots_[current_]);
+    data_ = slots_[current_].area;
   }
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
+  ~Window() { stopReadingAhead(); }
 
   std::uint64_t begin() const { return begin_; }
   std::uint64_t end() const { return begin_ + size_; }
@@ -55,43 +105,160 @@ class Window {
   bool holds(std::uint64_t offset) const { return offset >= begin_ && offset <= end(); }
   const char* at(std::uint64_t offset) const { return data_ + (offset - begin_); }
 
-  // Reads the next block, keeping the bytes from `keep` on, which must be held and fit the room.
+  // Takes the next block, keeping the bytes from `keep` on, which must be held and fit the room.
   // Returns the count read: 0 at the end of the file, -1 with errno on failure.
   ssize_t extend(std::uint64_t keep) {
     const auto kept = static_cast<std::size_t>(end() - keep);
-    std::memmove(area_ - kept, at(keep), kept);
-    data_ = area_ - kept;
+    if (helper_.joinable()) {
+      return takeBlockReadAhead(keep, kept);
+    }
+    char* const area = slots_[current_].area;
+    std::memmove(area - kept, at(keep), kept);
+    data_ = area - kept;
     begin_ = keep;
     size_ = kept;
-    const ssize_t got = readSome(fs_, fd_, area_, blockSize_);
+    const ssize_t got = readSome(fs_, fd_, area, blockSize_);
     if (got > 0) {
       size_ += static_cast<std::size_t>(got);
+    }
+    if (got == static_cast<ssize_t>(blockSize_)) {
+      startReadingAhead();
     }
     return got;
   }
 
   // Drops what it holds and goes on reading at `offset`. Returns false with errno on failure.
   bool moveTo(std::uint64_t offset) {
+    stopReadingAhead();
     if (fs_.lseek(fd_, static_cast<FileOffset>(offset), SEEK_SET) < 0) {
       return false;
     }
-    data_ = area_;
+    data_ = slots_[current_].area;
     begin_ = offset;
     size_ = 0;
     return true;
   }
 
+  // Ends reading ahead, once a read in flight has returned; what the helper read and did not hand
+  // over is dropped, its failures with it. The descriptor then stands past the last block read.
+  void stopReadingAhead() {
+    if (!helper_.joinable()) {
+      return;
+    }
+    freed_.store(kStopped, std::memory_order_release);
+    freed_.notify_one();
+    helper_.join();
+  }
+
  private:
   static constexpr std::size_t kPage = 4096;
+  // The block followed and up to three read ahead: enough that the helper rarely waits for the
+  // reader or the reader for the helper, and a few blocks of memory.
+  static constexpr std::size_t kRingSlots = 4;
+  static constexpr std::uint64_t kStopped = ~std::uint64_t{0};
+
+  struct Slot {
+    std::unique_ptr<char[]> storage;
+    char* area = nullptr;
+    ssize_t got = 0;  // what the helper's read into the area returned
+    int error = 0;    // and its errno
+  };
+
+  // The ring's other slots are made only when a helper first reads ahead.
+  void allocate(Slot& slot) const {
+    slot.storage = std::make_unique_for_overwrite<char[]>(room_ + blockSize_ + kPage);
+    const auto after = reinterpret_cast<std::uintptr_t>(slot.storage.get()) + room_;
+    slot.area = slot.storage.get() + room_ + (kPage - after % kPage) % kPage;
+  }
+
+  void startReadingAhead() {
+    if (threads_ == ReadThreads::Auto) {
+      // Asked once per lookup, at its first whole block.
+      threads_ = severalCores() ? ReadThreads::Two : ReadThreads::One;
+    }
+    if (threads_ == ReadThreads::One) {
+      return;
+    }
+    for (Slot& slot : slots_) {
+      if (!slot.storage) {
+        allocate(slot);
+      }
+    }
+    first_ = current_;
+    taken_ = 0;
+    filled_.store(0, std::memory_order_relaxed);
+    freed_.store(0, std::memory_order_relaxed);
+    try {
+      helper_ = std::thread([this] { readAhead(); });
+    } catch (const std::system_error&) {
+      // No thread to be had: the reader reads each block itself, as on one core.
+      threads_ = ReadThreads::One;
+    }
+  }
+
+  // The helper: block n (from 0) goes to the slot after the one the reader held when it started,
+  // n slots on, once the reader has left that slot. A failed read or the end of the file is the
+  // last block it hands over.
+  void readAhead() {
+    const std::size_t slots = slots_.size();
+    for (std::uint64_t block = 0;; ++block) {
+      const std::uint64_t freed = awaitCount(freed_, [&](std::uint64_t value) {
+        return value == kStopped || block < value + slots - 1;
+      });
+      if (freed == kStopped) {
+        return;
+      }
+      Slot& slot = slots_[(first_ + 1 + block) % slots];
+      slot.got = readSome(fs_, fd_, slot.area, blockSize_);
+      slot.error = slot.got < 0 ? errno : 0;
+      filled_.store(block + 1, std::memory_order_release);
+      filled_.notify_one();
+      if (slot.got <= 0) {
+        return;
+      }
+    }
+  }
+
+  // extend() while the helper reads: waits for the next block, puts the kept bytes before it and
+  // hands the slot left behind back to the helper.
+  ssize_t takeBlockReadAhead(std::uint64_t keep, std::size_t kept) {
+    awaitCount(filled_, [this](std::uint64_t filled) { return filled > taken_; });
+    const std::size_t next = (first_ + 1 + taken_) % slots_.size();
+    Slot& slot = slots_[next];
+    std::memcpy(slot.area - kept, at(keep), kept);
+    current_ = next;
+    data_ = slot.area - kept;
+    begin_ = keep;
+    size_ = kept + static_cast<std::size_t>(std::max<ssize_t>(slot.got, 0));
+    ++taken_;
+    freed_.store(taken_, std::memory_order_release);
+    freed_.notify_one();
+    const ssize_t got = slot.got;
+    if (got <= 0) {
+      helper_.join();  // it handed over its last block
+      errno = slot.error;
+    }
+    return got;
+  }
+
   FileSystem& fs_;
   int fd_;
   std::size_t blockSize_;
   std::size_t room_;
-  std::unique_ptr<char[]> storage_;
-  char* area_ = nullptr;
+  ReadThreads threads_;
+  std::vector<Slot> slots_;
+  std::size_t current_ = 0;  // the slot that holds the bytes
   char* data_ = nullptr;
   std::uint64_t begin_;
   std::size_t size_ = 0;
+  // Reading ahead: the slot held when the helper started, the blocks the reader has taken from it,
+  // and what the two tell each other: the blocks filled, and the blocks taken (every slot but the
+  // held one and those filled is free), or kStopped.
+  std::thread helper_;
+  std::size_t first_ = 0;
+  std::uint64_t taken_ = 0;
+  std::atomic<std::uint64_t> filled_{0};
+  std::atomic<std::uint64_t> freed_{0};
 };
 
 // How reading through the file ended.
@@ -112,7 +279,8 @@ class Reader {
         probe_(key ? KeyProbe(*key) : KeyProbe()),
         route_(tuning.route),
         window_(fileSystem, fd, from, std::max<std::size_t>(tuning.blockSize, 1),
-                std::max<std::size_t>(tuning.blockSize, 1) + kChunk + probe_.lookahead()) {}
+                std::max<std::size_t>(tuning.blockSize, 1) + kChunk + probe_.lookahead(),
+                tuning.threads) {}
 
   ReadEnd read() {
     std::uint64_t start = window_.begin();
@@ -232,6 +400,7 @@ class Reader {
   }
 
   std::optional<std::uint64_t> found(const RecordParser& parser, ReadEnd& end) {
+    window_.stopReadingAhead();
     if (fs_.lseek(fd_, static_cast<FileOffset>(parser.matchEnd()), SEEK_SET) < 0) {
       end.error = errno;
     } else {
@@ -270,8 +439,11 @@ RecordTail readTail(FileSystem& fileSystem, int fd, std::uint64_t from,
   return {0, end.end, std::move(end.completion)};
 }
 
+// A save reads the tail on its own thread: mostly a few bytes past what it saw last time.
 RecordTail checkTail(FileSystem& fileSystem, int fd, std::uint64_t from) {
-  return readTail(fileSystem, fd, from);
+  ReaderTuning tuning;
+  tuning.threads = ReadThreads::One;
+  return readTail(fileSystem, fd, from, tuning);
 }
 
 }  // namespace records

@@ -21,22 +21,37 @@ namespace records {
 // since the last record boundary. Anywhere else the exact parser reads from the last record
 // boundary, and the fast way takes over again at the next one. Both ways give the same answer on
 // every input. Memory stays a few blocks, whatever the size of the file.
+//
+// Copying a block out of the page cache costs about as much as following it, so on a machine with a
+// second core a helper thread reads the next blocks, in order, while the current one is followed. A
+// match ends the reading: whatever the helper read past it, or failed to read, is dropped. The file
+// is read with read(), never mapped: another program may cut it meanwhile, and a mapped page past
+// its new end would kill the program.
 
 // How the reader goes through the file. The program always takes the first; tests and benchmarks
 // compare the others with it.
 enum class ReadRoute {
   Fast,          // well-formed stretches followed with the processor's widest vector instructions
-  FastAvx2,      // the same with AVX2 (one byte at a time where the processor lacks it)
-  FastPortable,  // the same, one byte at a time
+  FastAvx2,      // the same with AVX2 (the portable kernel where the processor lacks it)
+  FastPortable,  // the same in plain C++, as on every processor without AVX2
   ExactOnly,     // the exact parser over every byte
+};
+
+// Who reads the blocks.
+enum class ReadThreads {
+  Auto,  // a helper thread reads ahead when the process may run on more than one core
+  One,   // the calling thread reads each block, then follows it
+  Two,   // a helper thread reads ahead, however many cores there are
 };
 
 struct ReaderTuning {
   ReadRoute route = ReadRoute::Fast;
   // Bytes per read: a block is classified while it is still in the processor's L2 cache, and each
-  // read costs a system call. Measured here, 256 KiB to 512 KiB cost the least; 128 KiB cost 6%
-  // more, 64 KiB 20% more.
+  // read costs a system call. Measured on one thread, 256 KiB to 512 KiB cost the least; 128 KiB
+  // cost 6% more, 64 KiB 20% more. With a helper reading ahead, 64 KiB to 256 KiB cost about the
+  // same, and larger blocks more: the ring of them no longer fits the two cores' caches.
   std::size_t blockSize = std::size_t{256} * 1024;
+  ReadThreads threads = ReadThreads::Auto;
 };
 
 struct FoundRecord {

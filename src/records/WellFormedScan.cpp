@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -12,25 +14,128 @@ namespace {
 
 constexpr std::size_t kChunk = 64;
 
+// The portable kernel: plain C++ that every processor runs at a word's worth of bytes at a time.
+// The tests of a chunk's lines are written byte by byte, in a form that compilers turn into their
+// target's vector compares (SSE2, NEON), but give only whether the chunk breaks the form; where
+// and which lines is worked out from the LFs alone, gathered eight bytes to a word, and only a
+// chunk that breaks the form (rare in a file this program wrote) has its masks built byte by byte.
+
+// Eight bytes as one word, the first in the lowest byte on every processor.
+std::uint64_t loadWord(const char* bytes) {
+  std::uint64_t word = 0;
+  std::memcpy(&word, bytes, sizeof(word));
+  if constexpr (std::endian::native == std::endian::big) {
+    std::uint64_t reversed = 0;
+    for (std::size_t i = 0; i < sizeof(word); ++i, word >>= 8) {
+      reversed = (reversed << 8) | (word & 0xFF);
+    }
+    word = reversed;
+  }
+  return word;
+}
+
+// Bit i stands for flag i, for 64 flags of 0 or 1: each word's eight flags are multiplied into its
+// top byte, every flag landing on a bit of its own (no two products meet, so nothing carries).
+// Counts the flags too, bytewise: no processor needs a population count instruction for it.
+std::uint64_t gatherFlags(const std::array<unsigned char, kChunk>& flags, unsigned& count) {
+  constexpr std::uint64_t kEveryByte = 0x0101010101010101U;
+  std::uint64_t mask = 0;
+  std::uint64_t sums = 0;  // eight at most in each byte
+  for (std::size_t word = 0; word < kChunk / 8; ++word) {
+    const std::uint64_t eight = loadWord(reinterpret_cast<const char*>(flags.data()) + 8 * word);
+    mask |= ((eight * 0x0102040810204080U) >> 56) << (8 * word);
+    sums += eight;
+  }
+  count = static_cast<unsigned>((sums * kEveryByte) >> 56);
+  return mask;
+}
+
+// The LFs that end a fifth field, for a chunk of `count` LFs whose line in progress at its start is
+// field `field`: the one after the first 4 - field, then every fifth. Without branches for the
+// usual chunk, where at most one record ends.
+std::uint64_t fifthLineEnds(std::uint64_t lineFeeds, unsigned count, unsigned field) {
+  std::uint64_t rest = lineFeeds;
+  for (unsigned skipped = 0; skipped < 4; ++skipped) {
+    rest = skipped < 4 - field ? rest & (rest - 1) : rest;
+  }
+  std::uint64_t ends = rest & (~rest + 1);
+  if (field + count >= 10) [[unlikely]] {
+    // Records shorter than a chunk: the others, every fifth LF on.
+    for (rest &= rest - 1; rest != 0; rest &= rest - 1) {
+      for (int others = 0; others < 4; ++others) {
+        rest &= rest - 1;
+      }
+      ends |= rest & (~rest + 1);
+    }
+  }
+  return ends;
+}
+
+// Of the LFs in `recordEnds`, those whose next line opens as the key's line would. The first is
+// looked at without a branch (past the chunk's last byte when there is none, which the lookahead
+// allows), since a record ends in about every other chunk, at random.
+std::uint64_t keyLineCandidates(const char* data, std::uint64_t recordEnds, const KeyProbe& probe) {
+  const std::uint64_t first = recordEnds & (~recordEnds + 1);
+  std::uint64_t candidates =
+      probe.mayOpenKeyLine(loadWord(data + std::countr_zero(recordEnds) + 1)) ? first : 0;
+  for (std::uint64_t ends = recordEnds ^ first; ends != 0; ends &= ends - 1) {
+    const int at = std::countr_zero(ends);
+    if (probe.mayOpenKeyLine(loadWord(data + at + 1))) {
+      candidates |= std::uint64_t{1} << at;
+    }
+  }
+  return candidates;
+}
+
+// Whether any line of the chunk at `data` breaks the form, with its LFs' flags in `lineFeeds`.
+// Every test is written as a byte of its own and the verdicts are gathered afterwards, a word at a
+// time: a form in which both GCC and clang keep each vector lane one byte wide.
+bool testChunk(const char* data, std::array<unsigned char, kChunk>& lineFeeds) {
+  std::array<unsigned char, kChunk> faults{};
+  for (std::size_t i = 0; i < kChunk; ++i) {
+    const bool lineFeed = data[i] == '\n';
+    const bool lineFeedThreeOn = data[i + 3] == '\n';
+    const bool fault = ((data[i + 1] == '"') != (lineFeed || lineFeedThreeOn)) ||
+                       ((data[i] == '\r') != (data[i + 1] == '\n')) ||
+                       (lineFeed && lineFeedThreeOn);
+    faults[i] = fault ? 1 : 0;
+    lineFeeds[i] = lineFeed ? 1 : 0;
+  }
+  std::uint64_t any = 0;
+  for (std::size_t word = 0; word < kChunk / 8; ++word) {
+    any |= loadWord(reinterpret_cast<const char*>(faults.data()) + 8 * word);
+  }
+  return any != 0;
+}
+
+// The masks the step checks the form with, byte by byte, for a chunk that breaks it.
+void fillFormMasks(const char* data, ChunkMasks& masks) {
+  for (std::size_t i = 0; i < kChunk; ++i) {
+    const std::uint64_t bit = std::uint64_t{1} << i;
+    masks.carriageReturns |= data[i] == '\r' ? bit : 0;
+    masks.nextQuotes |= data[i + 1] == '"' ? bit : 0;
+    masks.nextLineFeeds |= data[i + 1] == '\n' ? bit : 0;
+    masks.lineFeedsThreeOn |= data[i + 3] == '\n' ? bit : 0;
+  }
+}
+
 std::uint64_t followPortable(WellFormedStretch& stretch, const char* data, std::uint64_t offset,
                              std::size_t chunks, const KeyProbe& probe) {
   WellFormedStretch local = stretch;
+  std::array<unsigned char, kChunk> lineFeedFlags{};
   for (std::size_t chunk = 0; chunk < chunks; ++chunk, data += kChunk, offset += kChunk) {
+    const bool faulty = testChunk(data, lineFeedFlags);
     ChunkMasks masks;
-    for (std::size_t i = 0; i < kChunk; ++i) {
-      const std::uint64_t bit = std::uint64_t{1} << i;
-      masks.lineFeeds |= data[i] == '\n' ? bit : 0;
-      masks.carriageReturns |= data[i] == '\r' ? bit : 0;
-      masks.nextQuotes |= data[i + 1] == '"' ? bit : 0;
-      masks.nextLineFeeds |= data[i + 1] == '\n' ? bit : 0;
-      masks.lineFeedsThreeOn |= data[i + 3] == '\n' ? bit : 0;
-      if (probe.enabled() && data[i + probe.middleOffset()] == probe.middleByte() &&
-          data[i + probe.lastOffset()] == probe.lastByte() &&
-          data[i + probe.closeOffset()] == probe.closeByte()) {
-        masks.keyProbes |= bit;
-      }
+    masks.lineFeeds = gatherFlags(lineFeedFlags, masks.lineFeedCount);
+    masks.recordEnds = fifthLineEnds(masks.lineFeeds, masks.lineFeedCount, local.field());
+    masks.keyProbes = keyLineCandidates(data, masks.recordEnds, probe);
+    std::uint64_t handover = WellFormedStretch::kGoesOn;
+    if (!faulty) [[likely]] {
+      handover = local.step<RecordEnds::Deposited, ChunkForm::WellFormed>(masks, data, offset);
+    } else {
+      fillFormMasks(data, masks);
+      handover = local.step<RecordEnds::Deposited>(masks, data, offset);
     }
-    const std::uint64_t handover = local.step<RecordEnds::Unknown>(masks, data, offset);
     if (handover != WellFormedStretch::kGoesOn) {
       return handover;
     }
@@ -58,6 +163,15 @@ constexpr std::array<std::uint64_t, 5> kFifthLineEnds = [] {
   return ends;
 }();
 
+// Asks for the bytes 2 KiB on, or for the last chunk to be followed where that is nearer. Blocks
+// read ahead were copied by the helper thread on another core and sit in that core's cache, which
+// the processor's own prefetcher does not reach into early enough: asked for this far ahead, they
+// arrive before the kernel gets there.
+inline void prefetchAhead(const char* data, const char* last) {
+  constexpr std::ptrdiff_t kAhead = 2048;
+  _mm_prefetch(data + std::min(kAhead, last - data), _MM_HINT_T0);
+}
+
 TALVORA_AVX2 inline std::uint64_t equalMask(const char* data, __m256i byte) {
   const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data));
   const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + 32));
@@ -82,7 +196,9 @@ TALVORA_AVX2 std::uint64_t followAvx2(WellFormedStretch& stretch, const char* da
   const std::size_t lastOffset = probe.lastOffset();
   const std::size_t closeOffset = probe.closeOffset();
   WellFormedStretch local = stretch;
+  const char* const lastChunk = data + (chunks - 1) * kChunk;
   for (std::size_t chunk = 0; chunk < chunks; ++chunk, data += kChunk, offset += kChunk) {
+    prefetchAhead(data, lastChunk);
     ChunkMasks masks;
     masks.lineFeeds = equalMask(data, lineFeed);
     masks.carriageReturns = equalMask(data, carriageReturn);
@@ -153,6 +269,7 @@ TALVORA_AVX512 std::uint64_t followAvx512(WellFormedStretch& stretch, const char
   for (const char* const end = data + chunks * kChunk; data != end;
        data += kChunk, offset += kChunk) {
     const __m512i next = _mm512_loadu_si512(data + kChunk);
+    prefetchAhead(data, end - kChunk);
     const __m512i nextBytes = oneOn.of(bytes, next);
     ChunkMasks masks;
     masks.lineFeeds = _mm512_cmpeq_epi8_mask(bytes, lineFeed);

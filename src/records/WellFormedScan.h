@@ -32,6 +32,8 @@ struct ChunkMasks {
   std::uint64_t keyProbes = 0;
   // The LFs that end a record's fifth field, where the kernel can tell them at once.
   std::uint64_t recordEnds = 0;
+  // How many LFs the chunk holds, where the kernel counted them itself (ChunkForm::WellFormed).
+  unsigned lineFeedCount = 0;
 };
 
 // Bytes past a chunk that its masks are taken from: the widest kernel takes the shifted views of a
@@ -42,6 +44,13 @@ constexpr std::size_t kLineLookahead = 64;
 enum class RecordEnds {
   Unknown,    // each line with the key's probes is counted on its own
   Deposited,  // the kernel fills ChunkMasks::recordEnds
+};
+
+// Who checks the form of a chunk's lines.
+enum class ChunkForm {
+  Unchecked,   // the step, from the masks of quotes, CRs and LFs
+  WellFormed,  // the kernel found every line of the chunk well-formed: only its LFs (and their
+               // count) are filled
 };
 
 // Where the key's probes stand, relative to the LF that ends the line before one holding exactly
@@ -60,7 +69,16 @@ class KeyProbe {
         middleByte_(lineByte(key, middleOffset_)),
         lastByte_(lineByte(key, lastOffset_)),
         closeByte_(lineByte(key, closeOffset_)),
-        keySize_(key.size()) {}
+        keySize_(key.size()) {
+    // The line's opening quote, the key and the closing quote, as far as eight bytes go: the first
+    // in the lowest byte, whatever the processor's byte order.
+    const std::size_t opening = std::min<std::size_t>(key.size() + 2, 8);
+    for (std::size_t i = 0; i < opening; ++i) {
+      const char byte = i == 0 || i == key.size() + 1 ? '"' : key[i - 1];
+      openingBytes_ |= std::uint64_t{static_cast<unsigned char>(byte)} << (8 * i);
+      openingMask_ |= std::uint64_t{0xFF} << (8 * i);
+    }
+  }
 
   bool enabled() const { return enabled_; }
   std::size_t middleOffset() const { return middleOffset_; }
@@ -70,6 +88,11 @@ class KeyProbe {
   std::size_t closeOffset() const { return closeOffset_; }
   char closeByte() const { return closeByte_; }
   std::size_t keySize() const { return keySize_; }
+  // Whether the eight bytes from a line's first, taken as by loadWord, open the line that holds
+  // exactly the key (or one that starts with the key's first bytes, for a longer key).
+  bool mayOpenKeyLine(std::uint64_t firstBytes) const {
+    return enabled_ && (firstBytes & openingMask_) == openingBytes_;
+  }
   // Bytes that must be readable after the last chunk looked at: the kernels' views, and the line
   // after an LF in the chunk, whose text is compared with the key where the probes match.
   std::size_t lookahead() const { return std::max(kLineLookahead, keySize_ + 2); }
@@ -88,6 +111,8 @@ class KeyProbe {
   char lastByte_ = '"';
   char closeByte_ = '"';
   std::size_t keySize_ = 0;
+  std::uint64_t openingBytes_ = 0;
+  std::uint64_t openingMask_ = 0;
 };
 
 // A well-formed stretch followed chunk by chunk from a record boundary, with the line structure
@@ -141,21 +166,23 @@ class WellFormedStretch {
 
   // Takes the next chunk, at `offset`, whose bytes are `bytes`. Returns where the exact parser
   // takes over, or kGoesOn. Inlined into each kernel's loop.
-  template <RecordEnds kRecordEnds>
+  template <RecordEnds kRecordEnds, ChunkForm kForm = ChunkForm::Unchecked>
   [[gnu::always_inline]] std::uint64_t step(const ChunkMasks& masks, const char* bytes,
                                             std::uint64_t offset) {
     // Worked out from the running count of line ends, so that the only thing one chunk waits for
     // from the one before is an addition, and chunks overlap in the processor.
     const unsigned fieldAtStart = field();
-    const std::uint64_t lineEnds = masks.lineFeeds | masks.lineFeedsThreeOn;
     // A well-formed line is `"`, text, `"`, CR, LF, at least 4 bytes: a byte is a quote exactly
     // when a line ends just before it (it opens a line) or two bytes after it (it closes one), a
     // CR exactly when a LF follows, and no line is 3 bytes long (one quote both opening and
     // closing it). Fault bits stand at most one byte before the line they spoil, so every line
     // that ends before the first fault is well-formed.
-    const std::uint64_t faults = (masks.nextQuotes ^ lineEnds) |
-                                 (masks.carriageReturns ^ masks.nextLineFeeds) |
-                                 (masks.lineFeeds & masks.lineFeedsThreeOn);
+    std::uint64_t faults = 0;
+    if constexpr (kForm == ChunkForm::Unchecked) {
+      const std::uint64_t lineEnds = masks.lineFeeds | masks.lineFeedsThreeOn;
+      faults = (masks.nextQuotes ^ lineEnds) | (masks.carriageReturns ^ masks.nextLineFeeds) |
+               (masks.lineFeeds & masks.lineFeedsThreeOn);
+    }
     // The LFs known to end a record, when the kernel tells them; else every LF.
     std::uint64_t lineEndsBefore = masks.lineFeeds;
     if constexpr (kRecordEnds == RecordEnds::Deposited) {
@@ -169,7 +196,10 @@ class WellFormedStretch {
         return handover;
       }
     }
-    const auto lineFeeds = static_cast<unsigned>(std::popcount(masks.lineFeeds));
+    auto lineFeeds = masks.lineFeedCount;
+    if constexpr (kForm == ChunkForm::Unchecked) {
+      lineFeeds = static_cast<unsigned>(std::popcount(masks.lineFeeds));
+    }
     lines_ += lineFeeds;
     // A record ends in about every other chunk, at random: a conditional move, not a branch.
     if constexpr (kRecordEnds == RecordEnds::Deposited) {
@@ -234,8 +264,8 @@ class WellFormedStretch {
 
 enum class ScanKernel {
   Fastest,   // the widest comparisons the processor offers: 64 (AVX-512) or 32 (AVX2) bytes at once
-  Avx2,      // 32 bytes at once (one byte at a time where the processor lacks AVX2)
-  Portable,  // one byte at a time
+  Avx2,      // 32 bytes at once (the portable kernel where the processor lacks AVX2)
+  Portable,  // plain C++ on every processor: a word at a time where a word's worth of bytes will do
 };
 
 // Follows `stretch` over `chunks` chunks of 64 bytes from `data`, which stands at file offset

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "FaultyFileSystem.h"
 #include "RecordFile.h"
 #include "RecordReader.h"
 #include "RecordTail.h"
@@ -143,6 +146,9 @@ const ReadRow kReadRows[] = {
      Fields{"2019-04871", "found", "", "", ""}},
     {"start of a matricula is no match", kDecoys, "2019-0487", std::nullopt},
     {"text of another field is no match", kDecoys, "x 2019-04871", std::nullopt},
+    {"key opening the second of two records that end in one chunk",
+     kShortLines + "\"kk\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n\"e\"\r\n" + kPadding, "kk",
+     Fields{"kk", "b", "c", "d", "e"}},
     {"a line of two fields among short lines shifts the records after it",
      kShortLines + "\"xy\",z\r\n" + kShortLines.substr(0, 24) + "\"kk\"\r\n" + kShortLines +
          kShortLines,
@@ -272,6 +278,116 @@ TEST(RecordReader, EveryRouteAgreesWithTheReferenceReader) {
     }
   }
   EXPECT_GT(found, 300) << "the rounds should find records often";
+}
+
+// Blocks read ahead on a second thread, and what happens to the file between two reads. Its first
+// block ends with the last byte of a record whose matricula is kBlockKey; a record whose matricula
+// is kTailKey comes blocks later.
+struct ReadAheadRow {
+  const char* behaviour;
+  std::string key;
+  std::function<void(const std::string& path, testing::FaultyFileSystem& disk)> beforeSecondRead;
+  int error;  // what the lookup reports
+  std::optional<Fields> found;
+  std::uint64_t end = 0;  // where a found record ends; 0: at the end of the file as it was
+};
+
+const std::string kBlockKey = "2019-00002";
+const std::string kTailKey = "2019-00009";
+constexpr std::size_t kAheadBlock = 512;
+const std::string kBlockOpening = "\"" + kBlockKey + "\"\r\n\"";
+const std::string kBlockClosing = "\"\r\n\"c\"\r\n\"d\"\r\n\"e\"\r\n";
+// Long enough that the record's first line starts more than a chunk and its lookahead before the
+// block's end.
+const std::string kBlockName(kAheadBlock - kPadding.size() - kBlockOpening.size() -
+                                 kBlockClosing.size(),
+                             'n');
+
+std::string fileOfBlocks() {
+  std::string file = kPadding + kBlockOpening + kBlockName + kBlockClosing;
+  for (int record = 0; record < 12; ++record) {
+    file += kRecord;
+  }
+  return file + "\"" + kTailKey + "\"\r\n\"t\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n" + kPadding;
+}
+
+void resizeTo(const std::string& path, std::uintmax_t size) {
+  std::filesystem::resize_file(path, size);
+}
+
+const Fields kBlockRecord{kBlockKey, kBlockName, "c", "d", "e"};
+const Fields kTailRecord{kTailKey, "t", "", "", ""};
+const std::string kAppended = "\"2031-1\"\r\n\"late\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n";
+
+const ReadAheadRow kReadAheadRows[] = {
+    {"match in a block's last bytes, the next block's read failing", kBlockKey,
+     [](const std::string&, testing::FaultyFileSystem& disk) {
+       disk.fail(testing::Call::Read, 2, EIO);
+     },
+     0, kBlockRecord, kAheadBlock},
+    {"match blocks after a read that fails", kTailKey,
+     [](const std::string&, testing::FaultyFileSystem& disk) {
+       disk.fail(testing::Call::Read, 2, EIO);
+     },
+     EIO, std::nullopt},
+    {"file cut at the end of the first block", kTailKey,
+     [](const std::string& path, testing::FaultyFileSystem&) { resizeTo(path, kAheadBlock); }, 0,
+     std::nullopt},
+    {"file cut inside a record after the first block", kTailKey,
+     [](const std::string& path, testing::FaultyFileSystem&) { resizeTo(path, kAheadBlock + 40); },
+     0, std::nullopt},
+    {"file cut below what the first read took", kBlockKey,
+     [](const std::string& path, testing::FaultyFileSystem&) { resizeTo(path, 100); }, 0,
+     kBlockRecord, kAheadBlock},
+    {"record appended while the file is read", "2031-1",
+     [](const std::string& path, testing::FaultyFileSystem&) {
+       std::ofstream(path, std::ios::binary | std::ios::app) << kAppended;
+     },
+     0, Fields{"2031-1", "late", "", "", ""}},
+};
+
+// Whatever the route, with or without a helper reading ahead, a lookup reads the blocks in order
+// and stops at the first match: failures and changes past the block that holds the match are never
+// seen, and the handle stands just past the record.
+TEST(RecordReader, ReadingAheadFindsWhatReadingInTurnFinds) {
+  const std::string file = fileOfBlocks();
+  ASSERT_GT(kBlockName.size(), std::size_t{64 + 64} + kBlockKey.size());
+  const TempFolder folder;
+  const std::string path = folder.file("archivo.txt");
+  for (const ReadAheadRow& row : kReadAheadRows) {
+    for (const ReadThreads threads : {ReadThreads::One, ReadThreads::Two}) {
+      for (const ReadRoute route : kRoutes) {
+        const std::string context = std::string(row.behaviour) + ", " +
+                                    (threads == ReadThreads::One ? "one thread" : "two threads") +
+                                    ", route " + std::to_string(static_cast<int>(route));
+        writeBytes(path, file);
+        testing::FaultyFileSystem disk;
+        int reads = 0;
+        disk.onCall = [&](testing::Call call) {
+          if (call == testing::Call::Read && ++reads == 2) {
+            row.beforeSecondRead(path, disk);
+          }
+        };
+        const int fd = disk.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
+        ASSERT_GE(fd, 0);
+        errno = 0;  // a failure reported comes from this lookup, not from an earlier one
+        const LookupResult result =
+            findFirstRecord(disk, fd, row.key, {route, kAheadBlock, threads});
+        EXPECT_EQ(result.error, row.error) << context;
+        ASSERT_EQ(result.found.has_value(), row.found.has_value()) << context;
+        if (result.found && row.found) {
+          const std::uint64_t end = row.end != 0 ? row.end : file.size() + kAppended.size();
+          EXPECT_EQ(result.found->fields, *row.found) << context;
+          EXPECT_EQ(result.found->end, end) << context;
+          EXPECT_EQ(positionOf(fd), static_cast<long long>(end)) << context;
+        }
+        if (row.end != kAheadBlock) {
+          EXPECT_GE(reads, 2) << "the change came before the lookup ended: " << context;
+        }
+        disk.close(fd);
+      }
+    }
+  }
 }
 
 struct TailRow {
