@@ -377,7 +377,7 @@ TEST(RecordReader, ReadingAheadFindsWhatReadingInTurnFinds) {
         ASSERT_EQ(result.found.has_value(), row.found.has_value()) << context;
         if (result.found && row.found) {
           const std::uint64_t end = row.end != 0 ? row.end : file.size() + kAppended.size();
-          EXPECT_EQ(result.found->fields, *row.found) << context;
+          EXPECT_EQ(result.found->fields, row.found) << context;
           EXPECT_EQ(result.found->end, end) << context;
           EXPECT_EQ(positionOf(fd), static_cast<long long>(end)) << context;
         }
