@@ -10,8 +10,10 @@
 #include <bit>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -52,25 +54,48 @@ bool severalCores() {
   return std::thread::hardware_concurrency() > 1;
 }
 
-// Waits until `counter`, which the other thread of a lookup moves on, has a value `ready` accepts,
-// and returns it. Each waits for the other for tens of microseconds per block, less than it takes
-// to put a thread to sleep and wake it: so each first only gives its core away for a while, which
-// also spares the other the system call that wakes a sleeper.
-template <typename Ready>
-std::uint64_t awaitCount(const std::atomic<std::uint64_t>& counter, Ready ready) {
-  constexpr auto kPatience = std::chrono::microseconds(200);
-  const auto start = std::chrono::steady_clock::now();
-  std::uint64_t value = counter.load(std::memory_order_acquire);
-  while (!ready(value) && std::chrono::steady_clock::now() - start < kPatience) {
-    std::this_thread::yield();
-    value = counter.load(std::memory_order_acquire);
+// The counters that the reader and its helper move on for each other, and the waits for them.
+// Each waits for the other for tens of microseconds per block, less than it takes to put a thread
+// to sleep and wake it: so a wait first only gives its core away for a while (to the other, when
+// both share a core), which also spares the other the call that wakes a sleeper, and only then
+// sleeps. The sleep is on a condition variable, not on the atomic's own wait: under wine, on a busy
+// machine, that one (libstdc++ without futexes) left lookups of a few bytes waiting for minutes.
+class Handoff {
+ public:
+  // Waits until `counter` has a value `ready` accepts, and returns it.
+  template <typename Ready>
+  std::uint64_t await(const std::atomic<std::uint64_t>& counter, Ready ready) {
+    constexpr auto kPatience = std::chrono::microseconds(200);
+    const auto start = std::chrono::steady_clock::now();
+    std::uint64_t value = counter.load(std::memory_order_acquire);
+    while (!ready(value) && std::chrono::steady_clock::now() - start < kPatience) {
+      std::this_thread::yield();
+      value = counter.load(std::memory_order_acquire);
+    }
+    if (!ready(value)) {
+      std::unique_lock lock(mutex_);
+      moved_.wait(lock, [&] {
+        value = counter.load(std::memory_order_acquire);
+        return ready(value);
+      });
+    }
+    return value;
   }
-  while (!ready(value)) {
-    counter.wait(value, std::memory_order_acquire);
-    value = counter.load(std::memory_order_acquire);
+
+  // Moves `counter` on to `value` and wakes the other thread if it sleeps. The store is made under
+  // the lock, so that a wait that has just found the old value cannot miss the wake-up.
+  void publish(std::atomic<std::uint64_t>& counter, std::uint64_t value) {
+    {
+      const std::lock_guard lock(mutex_);
+      counter.store(value, std::memory_order_release);
+    }
+    moved_.notify_all();
   }
-  return value;
-}
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable moved_;
+};
 
 // The stretch of the file held in memory, [begin(), end()). Blocks are read into page-aligned areas
 // (the kernel copies to one much faster than to an unaligned one), each with room before it for the
@@ -145,8 +170,7 @@ class Window {
     if (!helper_.joinable()) {
       return;
     }
-    freed_.store(kStopped, std::memory_order_release);
-    freed_.notify_one();
+    handoff_.publish(freed_, kStopped);
     helper_.join();
   }
 
@@ -202,7 +226,7 @@ class Window {
   void readAhead() {
     const std::size_t slots = slots_.size();
     for (std::uint64_t block = 0;; ++block) {
-      const std::uint64_t freed = awaitCount(freed_, [&](std::uint64_t value) {
+      const std::uint64_t freed = handoff_.await(freed_, [&](std::uint64_t value) {
         return value == kStopped || block < value + slots - 1;
       });
       if (freed == kStopped) {
@@ -211,8 +235,7 @@ class Window {
       Slot& slot = slots_[(first_ + 1 + block) % slots];
       slot.got = readSome(fs_, fd_, slot.area, blockSize_);
       slot.error = slot.got < 0 ? errno : 0;
-      filled_.store(block + 1, std::memory_order_release);
-      filled_.notify_one();
+      handoff_.publish(filled_, block + 1);
       if (slot.got <= 0) {
         return;
       }
@@ -222,7 +245,7 @@ class Window {
   // extend() while the helper reads: waits for the next block, puts the kept bytes before it and
   // hands the slot left behind back to the helper.
   ssize_t takeBlockReadAhead(std::uint64_t keep, std::size_t kept) {
-    awaitCount(filled_, [this](std::uint64_t filled) { return filled > taken_; });
+    handoff_.await(filled_, [this](std::uint64_t filled) { return filled > taken_; });
     const std::size_t next = (first_ + 1 + taken_) % slots_.size();
     Slot& slot = slots_[next];
     std::memcpy(slot.area - kept, at(keep), kept);
@@ -231,8 +254,7 @@ class Window {
     begin_ = keep;
     size_ = kept + static_cast<std::size_t>(std::max<ssize_t>(slot.got, 0));
     ++taken_;
-    freed_.store(taken_, std::memory_order_release);
-    freed_.notify_one();
+    handoff_.publish(freed_, taken_);
     const ssize_t got = slot.got;
     if (got <= 0) {
       helper_.join();  // it handed over its last block
@@ -259,6 +281,7 @@ class Window {
   std::uint64_t taken_ = 0;
   std::atomic<std::uint64_t> filled_{0};
   std::atomic<std::uint64_t> freed_{0};
+  Handoff handoff_;
 };
 
 // How reading through the file ended.
