@@ -103,10 +103,6 @@ def box(label):
     return f"{label} text."
 
 
-def title_again(title):
-    return [f"{title}."] if ORCA_43 else []
-
-
 def message(text):
     return f"{text}." if ORCA_43 else text
 
@@ -171,7 +167,9 @@ def main():
                                                message("Los Datos han sido grabados exitosamente"),
                                                button("OK")])
     press("Return")
-    spoken.expect("the confirmation closes", [title_again("Ingreso de Datos"), button("Grabar")])
+    # Orca 43 mostly says the window's title again as the box closes, but not always (seen once in
+    # CI); Orca 48 never does. What counts is where the focus comes back to.
+    spoken.expect("the confirmation closes", [button("Grabar")])
     tab_through(spoken, "Ingreso de Datos", [button("Cerrar"), button("Visualizar")])
     press("space")
 
