@@ -326,7 +326,8 @@ bool hasAvx512() {
 namespace {
 
 std::uint64_t followWith(WellFormedStretch& stretch, const char* data, std::uint64_t offset,
-                         std::size_t chunks, const KeyProbe& probe, ScanKernel kernel) {
+                         std::size_t chunks, const KeyProbe& probe,
+                         [[maybe_unused]] ScanKernel kernel) {
 #if defined(__x86_64__)
   if (kernel == ScanKernel::Fastest && hasAvx512()) {
     if (!probe.enabled()) {
