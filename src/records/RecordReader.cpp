@@ -54,7 +54,8 @@ bool severalCores() {
   return std::thread::hardware_concurrency() > 1;
 }
 
-// The counters that the reader and its helper move on for each other, and the waits for them.
+// How the reader and its helper wait for the counters they move on for each other, and wake each
+// other.
 // Each waits for the other for tens of microseconds per block, less than it takes to put a thread
 // to sleep and wake it: so a wait first only gives its core away for a while (to the other, when
 // both share a core), which also spares the other the call that wakes a sleeper, and only then
